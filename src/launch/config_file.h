@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string_view>
+
+#include "launch/launch_types.h"
+
+// The configuration file's path from the raw command line: less a leading
+// quote, up to the first ".exe" in any ASCII letter case, then ".ini". The
+// letter case of the path is kept. kNoExeInCommandLine when there is no ".exe".
+Outcome<WideText> ResolveConfigPath(WideText rawCommandLine);
+
+// The command template: the first line of the file, without its line ending
+// and without anything from a NUL byte on. The line is decoded as UTF-8 when
+// it is valid UTF-8 (a leading byte-order mark dropped), otherwise through the
+// ANSI code page. kConfigNotFound when the file cannot be opened, kConfigEmpty
+// when it is empty or its size cannot be taken. Reads only the first line, so
+// memory follows the line, not the file.
+Outcome<WideText> ReadCommandTemplate(WideText configPath);
+
+// The template from the raw bytes of a first line, decoded as above.
+WideText DecodeTemplateLine(std::string_view line);

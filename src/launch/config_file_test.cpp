@@ -1,0 +1,106 @@
+#include "launch/config_file.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "test_files.h"
+
+namespace {
+
+WideText PathOrFailure(const Outcome<WideText>& outcome) {
+  if (const auto* path = std::get_if<WideText>(&outcome)) return *path;
+  return u"<failure>";
+}
+
+}  // namespace
+
+TEST(ResolveConfigPath, CutsAtTheFirstExeAndAppendsIni) {
+  const struct {
+    const char16_t* rawCommandLine;
+    const char16_t* configPath;
+  } cases[] = {
+      {u"C:\\Tools\\viewer.exe", u"C:\\Tools\\viewer.ini"},
+      {u"\"C:\\Tools\\VIEWER.EXE\" one \"two\"", u"C:\\Tools\\VIEWER.ini"},
+      {u"\"C:\\Program Files\\Vandrel\\view.ExE\"", u"C:\\Program Files\\Vandrel\\view.ini"},
+      {u"D:\\a.exe.d\\tool.exe", u"D:\\a.ini"},
+      {u"C:\\Tools\\viewer --open file.exe", u"C:\\Tools\\viewer --open file.ini"},
+      {u"bin\\viewer.exe x", u"bin\\viewer.ini"},
+      {u"viewer.exe", u"viewer.ini"},
+      {u"C:\\\u00C9t\u00E9\\\u65E5\u672C.EXE", u"C:\\\u00C9t\u00E9\\\u65E5\u672C.ini"},
+      // Only a quote that is the very first code unit goes.
+      {u" \"C:\\Tools\\viewer.exe\"", u" \"C:\\Tools\\viewer.ini"},
+      {u"\"\"C:\\x.exe", u"\"C:\\x.ini"},
+      // U+0145 and U+0158 end in the bytes of 'E' and 'X': folding must look at
+      // whole code units, or ".\u0145\u0158\u0145" would pass for ".exe".
+      {u"C:\\a.\u0145\u0158\u0145\\b.exe", u"C:\\a.\u0145\u0158\u0145\\b.ini"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(PathOrFailure(ResolveConfigPath(c.rawCommandLine)), WideText(c.configPath));
+  }
+}
+
+TEST(ResolveConfigPath, FailsWithoutExe) {
+  for (const char16_t* rawCommandLine :
+       {u"", u"\"", u"C:\\Tools\\viewer", u"\"C:\\Tools\\viewer\" x", u"a.ex", u"a.\u0145\u0158\u0145"}) {
+    EXPECT_EQ(ResolveConfigPath(rawCommandLine),
+              Outcome<WideText>(LaunchFailure::kNoExeInCommandLine));
+  }
+}
+
+class ReadCommandTemplateTest : public testing::Test {
+ protected:
+  Outcome<WideText> ReadFrom(std::string_view bytes) {
+    return ReadCommandTemplate(WriteFileBytes(scratch_.path / "viewer.ini", bytes));
+  }
+  ScratchDirectory scratch_;
+};
+
+TEST_F(ReadCommandTemplateTest, MissingOrEmptyFileFails) {
+  EXPECT_EQ(ReadCommandTemplate(WindowsForm(scratch_.path / "absent.ini")),
+            Outcome<WideText>(LaunchFailure::kConfigNotFound));
+  EXPECT_EQ(ReadFrom(""), Outcome<WideText>(LaunchFailure::kConfigEmpty));
+}
+
+TEST_F(ReadCommandTemplateTest, TakesTheFirstLineWithoutItsEnding) {
+  const struct {
+    std::string_view bytes;
+    const char16_t* commandTemplate;
+  } cases[] = {
+      {"[..]\\rt\\app.exe -home [.]", u"[..]\\rt\\app.exe -home [.]"},
+      {"app.exe\n", u"app.exe"},
+      {"app.exe\r\n", u"app.exe"},
+      {"app.exe -a\r\nsecond line\r\nthird\r\n", u"app.exe -a"},
+      {"app.exe -a\nsecond line\n", u"app.exe -a"},
+      {"  \"C:\\My Apps\\app.exe\"  \n", u"  \"C:\\My Apps\\app.exe\"  "},
+      {"\n[..]\\app.exe", u""},
+      // Nothing after a NUL byte could reach the application.
+      {std::string_view("app.exe\0junk\nmore", 17), u"app.exe"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(PathOrFailure(ReadFrom(c.bytes)), WideText(c.commandTemplate)) << c.bytes;
+  }
+}
+
+TEST_F(ReadCommandTemplateTest, DecodesUtf8OrElseTheAnsiCodePage) {
+  const struct {
+    std::string_view bytes;
+    const char16_t* commandTemplate;
+  } cases[] = {
+      {"\xEF\xBB\xBF" "app.exe\r\n", u"app.exe"},
+      {"\xEF\xBB\xBF" "app.exe -name Zo\xC3\xAB", u"app.exe -name Zo\u00EB"},
+      {"\xE6\x97\xA5\\app.exe \xF0\x9F\x9A\x80\n", u"\u65E5\\app.exe \U0001F680"},
+      {"app.exe -name Zo\xEB\n", u"app.exe -name Zo\u00EB"},
+      {"\x80 \xE9t\xE9", u"\u20AC \u00E9t\u00E9"},
+      {"\xEF\xBB\xBF" "caf\xE9", u"caf\u00E9"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(PathOrFailure(ReadFrom(c.bytes)), WideText(c.commandTemplate)) << c.bytes;
+  }
+}
+
+TEST_F(ReadCommandTemplateTest, BigFileGivesItsShortFirstLine) {
+  std::string bytes = "[..]\\rt\\app.exe -home [.]\r\n";
+  bytes.resize(50u << 20, 'x');
+  EXPECT_EQ(PathOrFailure(ReadFrom(bytes)), WideText(u"[..]\\rt\\app.exe -home [.]"));
+}

@@ -1,0 +1,45 @@
+#include "launch/expansion.h"
+
+#include <optional>
+
+#include "launch/text.h"
+
+ExpandedCommand ExpandCommandLine(WideText commandTemplate, WideText argumentTail,
+                                  WideText configPath) {
+  WideText commandLine = std::move(commandTemplate);
+  if (!argumentTail.empty()) {
+    commandLine += u' ';
+    commandLine += argumentTail;
+  }
+  const std::optional<std::size_t> backslash = FindLast(configPath, u'\\');
+  if (!backslash) return {std::move(commandLine), WideText()};
+
+  WideText launcherDirectory = configPath.substr(0, *backslash);
+  WideText parentDirectory = ParentDirectory(launcherDirectory);
+  // "[..]" runs second, over the result of the first pass, so a "[..]" that a
+  // directory name brought in is substituted too.
+  commandLine = ReplaceAll(std::move(commandLine), u"[.]", launcherDirectory);
+  commandLine = ReplaceAll(std::move(commandLine), u"[..]", std::move(parentDirectory));
+  return {std::move(commandLine), std::move(launcherDirectory)};
+}
+
+WideText ReplaceAll(WideText text, WideText pattern, WideText replacement) {
+  std::optional<std::size_t> found = FindFirst(text, pattern);
+  if (!found) return text;
+  WideText result;
+  std::size_t copied = 0;
+  for (; found; found = FindFirst(text, pattern, copied)) {
+    result.append(text, copied, *found - copied);
+    result += replacement;
+    copied = *found + pattern.size();
+  }
+  result.append(text, copied);
+  return result;
+}
+
+WideText ParentDirectory(WideText path) {
+  const std::optional<std::size_t> backslash = FindLast(path, u'\\');
+  if (!backslash) return WideText();
+  path.resize(*backslash);
+  return path;
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "launch/launch_types.h"
+
+// What the launcher starts, and where.
+struct ExpandedCommand {
+  WideText commandLine;
+  // The configuration path up to its last backslash; empty when it has none.
+  WideText launcherDirectory;
+};
+
+// Appends the argument tail (after one space, unless it is empty) to the
+// template, then replaces every "[.]" with the launcher directory and, in that
+// result, every "[..]" with its parent. Without a backslash in the
+// configuration path, the placeholders stay as they are. Never fails.
+ExpandedCommand ExpandCommandLine(WideText commandTemplate, WideText argumentTail,
+                                  WideText configPath);
+
+// Replaces every occurrence of `pattern` in one left-to-right pass that goes on
+// after each inserted replacement, so it ends even when the replacement holds
+// the pattern, in time linear in the text. An empty pattern changes nothing.
+WideText ReplaceAll(WideText text, WideText pattern, WideText replacement);
+
+// The part of `path` before its last backslash; empty when it has none.
+WideText ParentDirectory(WideText path);

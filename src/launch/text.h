@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string_view>
+
+#include "launch/launch_types.h"
+
+// Searches compare code unit by code unit, case-sensitively. "Not found" is an
+// empty optional, which no position can be mistaken for.
+
+// The position of the first occurrence of `pattern` at or after `from`.
+// An empty pattern is never found.
+std::optional<std::size_t> FindFirst(std::u16string_view text,
+                                     std::u16string_view pattern,
+                                     std::size_t from = 0);
+
+// The position of the last occurrence of `unit`.
+std::optional<std::size_t> FindLast(std::u16string_view text, char16_t unit);
+
+// The UTF-16 form of `bytes` when they are well-formed UTF-8 (no overlong
+// forms, no surrogates, nothing above U+10FFFF); otherwise empty. ASCII maps
+// one byte to one code unit.
+std::optional<WideText> DecodeUtf8(std::string_view bytes);
