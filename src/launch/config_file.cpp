@@ -24,9 +24,11 @@ long FileSize(std::FILE* file) {
   return std::ftell(file);
 }
 
-// Reads from the start up to the first line feed, NUL byte or end of file,
-// and drops a CR that ends the line. Holds no more than the line in memory.
-std::string ReadFirstLine(std::FILE* file) {
+// The bytes from the start up to the first line feed, NUL byte or end of
+// file, less a CR that ends them; nothing when the file is empty or its size
+// cannot be taken. Holds no more than the line in memory.
+std::optional<std::string> ReadFirstLine(std::FILE* file) {
+  if (FileSize(file) <= 0) return std::nullopt;
   std::string line;
   if (std::fseek(file, 0, SEEK_SET) != 0) return line;
   for (int c = std::getc(file); c != EOF && c != '\n' && c != '\0'; c = std::getc(file)) {
@@ -37,6 +39,12 @@ std::string ReadFirstLine(std::FILE* file) {
 }
 
 constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+
+WideText DecodeTemplateLine(std::string_view line) {
+  if (line.starts_with(kUtf8ByteOrderMark)) line.remove_prefix(kUtf8ByteOrderMark.size());
+  if (std::optional<WideText> text = DecodeUtf8(line)) return *std::move(text);
+  return DecodeAnsi(line);
+}
 
 }  // namespace
 
@@ -50,16 +58,8 @@ Outcome<WideText> ResolveConfigPath(WideText rawCommandLine) {
 Outcome<WideText> ReadCommandTemplate(WideText configPath) {
   std::FILE* file = OpenConfigFile(configPath);
   if (file == nullptr) return LaunchFailure::kConfigNotFound;
-  const long size = FileSize(file);
-  std::string line;
-  if (size > 0) line = ReadFirstLine(file);
+  const std::optional<std::string> line = ReadFirstLine(file);
   std::fclose(file);
-  if (size <= 0) return LaunchFailure::kConfigEmpty;
-  return DecodeTemplateLine(line);
-}
-
-WideText DecodeTemplateLine(std::string_view line) {
-  if (line.starts_with(kUtf8ByteOrderMark)) line.remove_prefix(kUtf8ByteOrderMark.size());
-  if (std::optional<WideText> text = DecodeUtf8(line)) return *std::move(text);
-  return DecodeAnsi(line);
+  if (!line) return LaunchFailure::kConfigEmpty;
+  return DecodeTemplateLine(*line);
 }

@@ -17,5 +17,3 @@ Outcome<WideText> ResolveConfigPath(WideText rawCommandLine);
 // memory follows the line, not the file.
 Outcome<WideText> ReadCommandTemplate(WideText configPath);
 
-// The template from the raw bytes of a first line, decoded as above.
-WideText DecodeTemplateLine(std::string_view line);
