@@ -1,7 +1,5 @@
 #pragma once
 
-#include <string_view>
-
 #include "launch/launch_types.h"
 
 // The configuration file's path from the raw command line: less a leading
