@@ -1,0 +1,146 @@
+// A stand-in application: it records how it was started, then exits.
+//
+// It writes, beside its own executable, the file with the same path but
+// ".received.txt" in place of ".exe" (rt\app.exe writes rt\app.received.txt),
+// in UTF-8, each line ending in "\n":
+//   command line: <GetCommandLineW() as it is>
+//   directory: <current directory>
+//   process id: <process id in decimal>
+// The file is replaced in one step, so a reader never sees half of it.
+//
+// After recording, these words of its command line change what it does next:
+//   --hold=NAME     wait (at most 60 s) until the named event NAME is set,
+//                   then exit 0: a child that is still running.
+//   --exit-at-once  exit with code 3: a child that fails at once.
+// Otherwise it exits 0.
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+namespace {
+
+constexpr DWORD kHoldTimeoutMs = 60'000;
+constexpr int kExitAtOnceCode = 3;
+constexpr std::wstring_view kHoldOption = L"--hold=";
+constexpr std::wstring_view kExitAtOnceOption = L"--exit-at-once";
+
+std::wstring OwnExecutablePath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) {
+      return {};
+    }
+    if (length < path.size()) {
+      path.resize(length);
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+std::wstring CurrentDirectory() {
+  const DWORD needed = GetCurrentDirectoryW(0, nullptr);
+  if (needed == 0) {
+    return {};
+  }
+  std::wstring directory(needed, L'\0');
+  const DWORD length = GetCurrentDirectoryW(needed, directory.data());
+  directory.resize(length < needed ? length : 0);
+  return directory;
+}
+
+std::wstring RecordPath(const std::wstring& executable) {
+  constexpr std::wstring_view kExe = L".exe";
+  std::wstring base = executable;
+  if (base.size() >= kExe.size() &&
+      CompareStringOrdinal(base.c_str() + base.size() - kExe.size(), static_cast<int>(kExe.size()),
+                           kExe.data(), static_cast<int>(kExe.size()), TRUE) == CSTR_EQUAL) {
+    base.resize(base.size() - kExe.size());
+  }
+  return base + L".received.txt";
+}
+
+std::string ToUtf8(const std::wstring& text) {
+  if (text.empty()) {
+    return {};
+  }
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                       nullptr, 0, nullptr, nullptr);
+  std::string bytes(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size,
+                      nullptr, nullptr);
+  return bytes;
+}
+
+// Writes a sibling temporary file and moves it over the record, so that a
+// test polling for the record sees either nothing or all of it.
+bool WriteRecord(const std::wstring& path, const std::string& content) {
+  const std::wstring temporary = path + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+  const HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    return false;
+  }
+  DWORD written = 0;
+  const bool complete =
+      WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
+      written == content.size();
+  CloseHandle(file);
+  if (!complete ||
+      !MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    DeleteFileW(temporary.c_str());
+    return false;
+  }
+  return true;
+}
+
+// Options are whole words separated by spaces or tabs; quoting is not
+// interpreted, which is enough for the words above.
+bool HasWord(std::wstring_view commandLine, std::wstring_view word, std::wstring* value) {
+  size_t start = 0;
+  while (start < commandLine.size()) {
+    size_t end = commandLine.find_first_of(L" \t", start);
+    if (end == std::wstring_view::npos) {
+      end = commandLine.size();
+    }
+    const std::wstring_view token = commandLine.substr(start, end - start);
+    if (value != nullptr ? token.starts_with(word) : token == word) {
+      if (value != nullptr) {
+        *value = std::wstring(token.substr(word.size()));
+      }
+      return true;
+    }
+    start = end + 1;
+  }
+  return false;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  const std::wstring commandLine = GetCommandLineW();
+  const std::string record = "command line: " + ToUtf8(commandLine) + "\n" +
+                             "directory: " + ToUtf8(CurrentDirectory()) + "\n" +
+                             "process id: " + std::to_string(GetCurrentProcessId()) + "\n";
+  if (!WriteRecord(RecordPath(OwnExecutablePath()), record)) {
+    return 1;
+  }
+
+  std::wstring eventName;
+  if (HasWord(commandLine, kHoldOption, &eventName)) {
+    const HANDLE release = OpenEventW(SYNCHRONIZE, FALSE, eventName.c_str());
+    if (release == nullptr) {
+      return 1;
+    }
+    const DWORD waited = WaitForSingleObject(release, kHoldTimeoutMs);
+    CloseHandle(release);
+    return waited == WAIT_OBJECT_0 ? 0 : 1;
+  }
+  if (HasWord(commandLine, kExitAtOnceOption, nullptr)) {
+    return kExitAtOnceCode;
+  }
+  return 0;
+}

@@ -1,0 +1,79 @@
+#pragma once
+
+// Drives the real launcher.exe from a Windows test program: builds fresh
+// installation trees, starts the launcher with an exact command line, reads
+// and dismisses its message boxes, and reads what the probe application
+// (demo_app) recorded about its own start.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Sets the two programs under test once, before any test runs. Paths that
+// start with '/' (as CTest passes them under Wine) are taken as Z: paths.
+void SetProgramsUnderTest(std::wstring launcher, std::wstring application);
+const std::wstring& LauncherProgram();
+const std::wstring& ApplicationProgram();
+
+// "/a/b" becomes "Z:\a\b"; any other path is returned unchanged.
+std::wstring ToWindowsPath(std::wstring path);
+
+// Creates a new empty directory under the temporary directory; empty on failure.
+std::wstring MakeScratchDirectory();
+
+// Removes a directory tree, retrying for a while; gives up silently.
+void RemoveTree(const std::wstring& directory);
+
+// Copies a file, creating the target's missing parent directories.
+bool CopyInto(const std::wstring& source, const std::wstring& target);
+
+// Writes the bytes exactly as given (no text-mode translation), creating the
+// missing parent directories and replacing any existing file.
+bool WriteBytes(const std::wstring& path, std::string_view bytes);
+
+// Text of a message box the launcher showed.
+struct ShownBox {
+  std::wstring caption;
+  std::wstring text;
+  friend bool operator==(const ShownBox&, const ShownBox&) = default;
+};
+void PrintTo(const ShownBox& box, std::ostream* out);
+
+struct LaunchOutcome {
+  bool started = false;  // CreateProcessW of the launcher succeeded
+  DWORD startError = 0;  // its error when it did not
+  bool exited = false;   // it exited before the timeout (else it was killed)
+  DWORD exitCode = 0;
+  std::vector<ShownBox> boxes;  // each box once, in the order shown
+  // The launcher's peak working set while its first box was shown (the
+  // process is alive then; Wine reports nothing reliable once it has exited).
+  std::uint64_t peakWorkingSetAtBox = 0;
+};
+
+// Starts `program` with exactly this command line and current directory, then
+// waits up to 30 s for it to exit, reading and dismissing (OK) each message box
+// its process shows. Never leaves the launcher running. A run that Wine's
+// process creation failed with ERROR_INTERNAL_ERROR is made again (twice at most).
+LaunchOutcome RunLauncherProcess(const std::wstring& program, const std::wstring& commandLine,
+                                 const std::wstring& directory);
+
+// What the probe recorded about its own start.
+struct ProbeRecord {
+  std::wstring commandLine;
+  std::wstring directory;
+  DWORD processId = 0;
+};
+
+// The probe at `application` records into the file with ".received.txt" in
+// place of ".exe". Waits up to 30 s for that record and parses it; nullopt
+// (with a test failure added) when it does not appear or is malformed.
+std::wstring RecordPathOf(const std::wstring& application);
+std::optional<ProbeRecord> WaitForRecord(const std::wstring& recordPath);
+
+// Bytes of text converted for writing and reading files.
+std::string Utf8(std::wstring_view text);

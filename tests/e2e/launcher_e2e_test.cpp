@@ -1,0 +1,311 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "harness.h"
+
+namespace {
+
+const std::wstring kCaption = L"Application Launch Error";
+constexpr std::string_view kTypicalTemplate = "[..]\\rt\\app.exe -home [.]";
+
+// Each test gets a fresh tree under the temporary directory: by default the
+// launcher as <home>\bin\viewer.exe, its configuration <home>\bin\viewer.ini and
+// the probe as <home>\rt\app.exe, with <home> the tree's root.
+class LauncherEndToEnd : public testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = MakeScratchDirectory();
+    ASSERT_FALSE(root_.empty()) << "cannot make a scratch directory";
+    home_ = root_;
+  }
+
+  void TearDown() override {
+    if (release_ != nullptr) {
+      SetEvent(release_);
+      CloseHandle(release_);
+    }
+    RemoveTree(root_);
+  }
+
+  std::wstring Bin() const { return home_ + L"\\bin"; }
+  std::wstring Viewer() const { return Bin() + L"\\viewer.exe"; }
+  std::wstring Config() const { return Bin() + L"\\viewer.ini"; }
+  std::wstring App() const { return home_ + L"\\rt\\app.exe"; }
+
+  // Installs launcher and probe; the configuration only when given.
+  void Install(std::optional<std::string_view> config) {
+    ASSERT_TRUE(CopyInto(LauncherProgram(), Viewer()));
+    ASSERT_TRUE(CopyInto(ApplicationProgram(), App()));
+    if (config) {
+      ASSERT_TRUE(WriteBytes(Config(), *config));
+    }
+  }
+
+  void WriteConfig(std::string_view bytes) { ASSERT_TRUE(WriteBytes(Config(), bytes)); }
+
+  // Starts the launcher copy at Viewer() with this command line, after removing
+  // any record an earlier run of the probe left.
+  LaunchOutcome Run(const std::wstring& commandLine, const std::wstring& directory) {
+    DeleteFileW(RecordPathOf(App()).c_str());
+    return RunLauncherProcess(Viewer(), commandLine, directory);
+  }
+  LaunchOutcome Run(const std::wstring& commandLine) { return Run(commandLine, Bin()); }
+
+  std::optional<ProbeRecord> Received() const { return WaitForRecord(RecordPathOf(App())); }
+
+  // Runs the launcher and returns the command line the probe received, after
+  // checking that the launcher reported a successful start.
+  std::wstring ReceivedCommandLine(const std::wstring& commandLine) {
+    const LaunchOutcome outcome = Run(commandLine);
+    ExpectStarted(outcome);
+    if (outcome.exitCode != 0) {
+      return L"<not started>";
+    }
+    const auto record = Received();
+    return record ? record->commandLine : L"<no record>";
+  }
+
+  static void ExpectStarted(const LaunchOutcome& outcome) {
+    EXPECT_TRUE(outcome.exited);
+    EXPECT_EQ(outcome.exitCode, 0u);
+    EXPECT_EQ(outcome.boxes, std::vector<ShownBox>{});
+  }
+
+  static void ExpectOneBox(const LaunchOutcome& outcome, const std::wstring& text) {
+    EXPECT_TRUE(outcome.exited);
+    EXPECT_EQ(outcome.exitCode, 1u);
+    EXPECT_EQ(outcome.boxes, (std::vector<ShownBox>{{kCaption, text}}));
+  }
+
+  static std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
+
+  std::wstring root_;
+  std::wstring home_;
+  HANDLE release_ = nullptr;
+};
+
+TEST_F(LauncherEndToEnd, TypicalRunStartsApplicationInLauncherDirectory) {
+  Install(kTypicalTemplate);
+  ExpectStarted(Run(Quoted(Viewer())));
+  const auto record = Received();
+  ASSERT_TRUE(record);
+  EXPECT_EQ(record->commandLine, root_ + L"\\rt\\app.exe -home " + root_ + L"\\bin");
+  EXPECT_EQ(record->directory, root_ + L"\\bin");
+}
+
+TEST_F(LauncherEndToEnd, ForwardsArgumentsUnchangedAfterOneSpace) {
+  Install(kTypicalTemplate);
+  const std::wstring expanded = root_ + L"\\rt\\app.exe -home " + root_ + L"\\bin";
+  const struct {
+    std::wstring commandLine;
+    std::wstring received;
+  } kCases[] = {
+      {Quoted(Viewer()) + L" one \"two three\"", expanded + L" one \"two three\""},
+      {Viewer() + L" one", expanded + L" one"},
+      // White space between the program and its arguments is not forwarded;
+      // white space inside them is.
+      {Quoted(Viewer()) + L"   a  \"b  c\" ", expanded + L" a  \"b  c\" "},
+      // Placeholders in the launcher's own arguments are substituted too.
+      {Viewer() + L" [..]\\data \"[.]\\x y\"",
+       expanded + L" " + root_ + L"\\data \"" + root_ + L"\\bin\\x y\""},
+  };
+  for (const auto& testCase : kCases) {
+    SCOPED_TRACE(testing::PrintToString(testCase.commandLine));
+    EXPECT_EQ(ReceivedCommandLine(testCase.commandLine), testCase.received);
+  }
+}
+
+TEST_F(LauncherEndToEnd, CommandLineWithoutExeShowsItRaw) {
+  Install(kTypicalTemplate);
+  const std::wstring commandLine = L"\"" + Bin() + L"\\viewer\" x";
+  ExpectOneBox(Run(commandLine), L"Cannot find an EXE in the command line " + commandLine);
+}
+
+TEST_F(LauncherEndToEnd, ConfigurationProblemsNameTheConfigurationPath) {
+  Install(std::nullopt);
+  ExpectOneBox(Run(Quoted(Viewer()) + L" one"),
+               L"Unable to find the configuration file '" + Config() + L"'.");
+
+  // The path is cut at the first ".exe" in any letter case, and keeps its case.
+  ExpectOneBox(Run(Bin() + L"\\VIEWER.EXE"),
+               L"Unable to find the configuration file '" + Bin() + L"\\VIEWER.ini'.");
+  ExpectOneBox(Run(Quoted(Bin() + L"\\viewer.Exe.exe")),
+               L"Unable to find the configuration file '" + Bin() + L"\\viewer.ini'.");
+
+  WriteConfig("");
+  ExpectOneBox(Run(Quoted(Viewer())), L"The configuration file '" + Config() + L"' is empty.");
+}
+
+TEST_F(LauncherEndToEnd, ApplicationFailuresShowWholeExpandedCommandLine) {
+  Install("[..]\\rt\\missing.exe -home [.]");
+  ExpectOneBox(Run(Quoted(Viewer()) + L" one \"two\""),
+               L"Unable to find the application '" + root_ + L"\\rt\\missing.exe -home " + root_ +
+                   L"\\bin one \"two\"'");
+
+  ASSERT_TRUE(WriteBytes(root_ + L"\\rt\\notes.exe", "These are notes, not a program.\r\n"));
+  WriteConfig("[..]\\rt\\notes.exe -x");
+  ExpectOneBox(Run(Quoted(Viewer()) + L" y"),
+               L"System error #193 while starting the application '" + root_ +
+                   L"\\rt\\notes.exe -x y'");
+}
+
+TEST_F(LauncherEndToEnd, BareFileNameLeavesPlaceholdersAndGivesEmptyDirectory) {
+  // Started as "viewer.exe" from its own directory, the configuration path
+  // "viewer.ini" has no backslash: the placeholders stay as they are, and the
+  // launcher directory handed to process creation is empty.
+  Install(kTypicalTemplate);
+  ExpectOneBox(Run(L"viewer.exe one"),
+               L"Unable to find the application '[..]\\rt\\app.exe -home [.] one'");
+
+  // A program that can be found all the same: this Wine refuses the empty
+  // directory with ERROR_DIRECTORY.
+  ASSERT_TRUE(CopyInto(ApplicationProgram(), Bin() + L"\\app.exe"));
+  WriteConfig("app.exe -home [.] -up [..]");
+  ExpectOneBox(Run(L"viewer.exe one"),
+               L"System error #267 while starting the application 'app.exe -home [.] -up [..] one'");
+}
+
+TEST_F(LauncherEndToEnd, TemplateIsFirstLineWithoutItsEnding) {
+  Install(std::nullopt);
+  const std::wstring received =
+      root_ + L"\\rt\\app.exe -home " + root_ + L"\\bin one \"two three\"";
+  const std::string_view kConfigs[] = {
+      "[..]\\rt\\app.exe -home [.]\r\nsecond line\r\n",
+      "[..]\\rt\\app.exe -home [.]\nsecond line\n",
+      "[..]\\rt\\app.exe -home [.]\r\n",
+      "[..]\\rt\\app.exe -home [.]\n",
+      "[..]\\rt\\app.exe -home [.]\r\n\r\n\r\n[..]\\rt\\other.exe\r\n",
+  };
+  for (const std::string_view config : kConfigs) {
+    SCOPED_TRACE(testing::PrintToString(config));
+    WriteConfig(config);
+    EXPECT_EQ(ReceivedCommandLine(Quoted(Viewer()) + L" one \"two three\""), received);
+  }
+}
+
+TEST_F(LauncherEndToEnd, DecodesTemplateAsUtf8OrElseAnsi) {
+  Install(std::nullopt);
+  const std::string kUtf8Text = "-name Zo\xC3\xAB \xE4\xB8\xAD";  // "Zoë 中"
+  const std::wstring program = root_ + L"\\rt\\app.exe ";
+  ASSERT_EQ(GetACP(), 1252u) << "the expectations below assume code page 1252";
+  const struct {
+    std::string config;
+    std::wstring received;
+  } kCases[] = {
+      {"[..]\\rt\\app.exe " + kUtf8Text, program + L"-name Zo\u00EB \u4E2D"},
+      {"\xEF\xBB\xBF[..]\\rt\\app.exe " + kUtf8Text + "\r\n", program + L"-name Zo\u00EB \u4E2D"},
+      {"[..]\\rt\\app.exe -name Zo\xE9", program + L"-name Zo\u00E9"},
+      // One invalid byte makes the whole line ANSI text.
+      {"[..]\\rt\\app.exe -name Zo\xC3\xAB Zo\xE9", program + L"-name Zo\u00C3\u00AB Zo\u00E9"},
+  };
+  for (const auto& testCase : kCases) {
+    SCOPED_TRACE(testing::PrintToString(testCase.config));
+    WriteConfig(testCase.config);
+    EXPECT_EQ(ReceivedCommandLine(Quoted(Viewer())), testCase.received);
+  }
+}
+
+TEST_F(LauncherEndToEnd, RunsFromUnusualInstallationDirectories) {
+  const std::wstring kHomes[] = {
+      root_ + L"\\Prog \u00E9 \u00FC \u4E2D",
+      // A directory name holding a placeholder is inserted once, not expanded again.
+      root_ + L"\\w[.]",
+  };
+  for (const std::wstring& home : kHomes) {
+    SCOPED_TRACE(testing::PrintToString(home));
+    home_ = home;
+    Install("\"[..]\\rt\\app.exe\" -home \"[.]\"");
+    ExpectStarted(Run(Quoted(Viewer()) + L" \u00E9"));
+    const auto record = Received();
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->commandLine,
+              Quoted(home + L"\\rt\\app.exe") + L" -home " + Quoted(home + L"\\bin") + L" \u00E9");
+    EXPECT_EQ(record->directory, home + L"\\bin");
+
+    DeleteFileW(Config().c_str());
+    ExpectOneBox(Run(Quoted(Viewer())),
+                 L"Unable to find the configuration file '" + Config() + L"'.");
+  }
+}
+
+TEST_F(LauncherEndToEnd, RelativeStartGivesRelativeLauncherDirectory) {
+  // The probe beside the launcher, as the template names it.
+  Install("[.]\\app.exe");
+  const std::wstring app = Bin() + L"\\app.exe";
+  ASSERT_TRUE(CopyInto(ApplicationProgram(), app));
+  ExpectStarted(RunLauncherProcess(Viewer(), L"bin\\viewer.exe", root_));
+  const auto record = WaitForRecord(RecordPathOf(app));
+  ASSERT_TRUE(record);
+  EXPECT_EQ(record->commandLine, L"bin\\app.exe");
+  EXPECT_EQ(record->directory, Bin());
+}
+
+TEST_F(LauncherEndToEnd, DoesNotWaitForApplication) {
+  const std::wstring eventName =
+      L"launcher-e2e-release-" + std::to_wstring(GetCurrentProcessId());
+  release_ = CreateEventW(nullptr, TRUE, FALSE, eventName.c_str());
+  ASSERT_NE(release_, nullptr);
+  Install("[..]\\rt\\app.exe --hold=" + Utf8(eventName));
+
+  ExpectStarted(Run(Quoted(Viewer())));
+  const auto record = Received();
+  ASSERT_TRUE(record);
+  const HANDLE probe = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                                   record->processId);
+  ASSERT_NE(probe, nullptr);
+  EXPECT_EQ(WaitForSingleObject(probe, 0), static_cast<DWORD>(WAIT_TIMEOUT))
+      << "the application ended before it was released";
+
+  SetEvent(release_);
+  EXPECT_EQ(WaitForSingleObject(probe, 30'000), static_cast<DWORD>(WAIT_OBJECT_0));
+  DWORD probeExit = 99;
+  GetExitCodeProcess(probe, &probeExit);
+  EXPECT_EQ(probeExit, 0u);
+  CloseHandle(probe);
+}
+
+TEST_F(LauncherEndToEnd, ApplicationThatFailsAtOnceStillCountsAsStarted) {
+  Install("[..]\\rt\\app.exe --exit-at-once");
+
+  // The probe itself, started directly, does fail.
+  const LaunchOutcome direct = RunLauncherProcess(App(), Quoted(App()) + L" --exit-at-once", Bin());
+  EXPECT_EQ(direct.exitCode, 3u);
+
+  ExpectStarted(Run(Quoted(Viewer())));
+  const auto record = Received();
+  ASSERT_TRUE(record);
+  EXPECT_EQ(record->commandLine, root_ + L"\\rt\\app.exe --exit-at-once");
+}
+
+TEST_F(LauncherEndToEnd, LargeConfigurationFileIsReadOnlyToItsFirstLine) {
+  constexpr size_t kLargeSize = 50u << 20;
+  constexpr std::uint64_t kAllowedGrowth = 4u << 20;
+  std::string filler;
+  while (filler.size() < kLargeSize) {
+    filler += "a further line that the launcher never needs to read\r\n";
+  }
+  Install(std::string(kTypicalTemplate) + "\r\n" + filler);
+  EXPECT_EQ(ReceivedCommandLine(Quoted(Viewer()) + L" one"),
+            root_ + L"\\rt\\app.exe -home " + root_ + L"\\bin one");
+
+  // Memory is measured while the launcher shows a box: Wine reports no
+  // reliable figures for a process that has already exited.
+  constexpr std::string_view kMissingApplication = "[..]\\rt\\missing.exe\r\n";
+  WriteConfig(kMissingApplication);
+  const std::wstring message = L"Unable to find the application '" + root_ + L"\\rt\\missing.exe'";
+  const LaunchOutcome small = Run(Quoted(Viewer()));
+  ExpectOneBox(small, message);
+  WriteConfig(std::string(kMissingApplication) + filler);
+  const LaunchOutcome large = Run(Quoted(Viewer()));
+  ExpectOneBox(large, message);
+  ASSERT_GT(small.peakWorkingSetAtBox, 0u) << "no working set reported for the launcher";
+  EXPECT_LT(large.peakWorkingSetAtBox, small.peakWorkingSetAtBox + kAllowedGrowth)
+      << "tiny file: " << small.peakWorkingSetAtBox;
+}
+
+}  // namespace
+
