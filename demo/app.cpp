@@ -19,6 +19,8 @@
 #include <string>
 #include <string_view>
 
+#include "received_record.h"
+
 namespace {
 
 constexpr DWORD kHoldTimeoutMs = 60'000;
@@ -50,29 +52,6 @@ std::wstring CurrentDirectory() {
   const DWORD length = GetCurrentDirectoryW(needed, directory.data());
   directory.resize(length < needed ? length : 0);
   return directory;
-}
-
-std::wstring RecordPath(const std::wstring& executable) {
-  constexpr std::wstring_view kExe = L".exe";
-  std::wstring base = executable;
-  if (base.size() >= kExe.size() &&
-      CompareStringOrdinal(base.c_str() + base.size() - kExe.size(), static_cast<int>(kExe.size()),
-                           kExe.data(), static_cast<int>(kExe.size()), TRUE) == CSTR_EQUAL) {
-    base.resize(base.size() - kExe.size());
-  }
-  return base + L".received.txt";
-}
-
-std::string ToUtf8(const std::wstring& text) {
-  if (text.empty()) {
-    return {};
-  }
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                       nullptr, 0, nullptr, nullptr);
-  std::string bytes(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size,
-                      nullptr, nullptr);
-  return bytes;
 }
 
 // Writes a sibling temporary file and moves it over the record, so that a
@@ -122,10 +101,10 @@ bool HasWord(std::wstring_view commandLine, std::wstring_view word, std::wstring
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   const std::wstring commandLine = GetCommandLineW();
-  const std::string record = "command line: " + ToUtf8(commandLine) + "\n" +
-                             "directory: " + ToUtf8(CurrentDirectory()) + "\n" +
+  const std::string record = "command line: " + Utf8(commandLine) + "\n" +
+                             "directory: " + Utf8(CurrentDirectory()) + "\n" +
                              "process id: " + std::to_string(GetCurrentProcessId()) + "\n";
-  if (!WriteRecord(RecordPath(OwnExecutablePath()), record)) {
+  if (!WriteRecord(RecordPathOf(OwnExecutablePath()), record)) {
     return 1;
   }
 

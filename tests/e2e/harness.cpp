@@ -293,11 +293,6 @@ LaunchOutcome RunLauncherProcess(const std::wstring& program, const std::wstring
   return outcome;
 }
 
-std::wstring RecordPathOf(const std::wstring& application) {
-  const size_t dot = application.rfind(L'.');
-  return application.substr(0, dot) + L".received.txt";
-}
-
 std::optional<ProbeRecord> WaitForRecord(const std::wstring& recordPath) {
   // The probe replaces the record in one step, yet under Wine the new file can
   // briefly refuse to open; so read until a whole record is there.
@@ -323,14 +318,3 @@ std::optional<ProbeRecord> WaitForRecord(const std::wstring& recordPath) {
   return std::nullopt;
 }
 
-std::string Utf8(std::wstring_view text) {
-  if (text.empty()) {
-    return {};
-  }
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                       nullptr, 0, nullptr, nullptr);
-  std::string bytes(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size,
-                      nullptr, nullptr);
-  return bytes;
-}

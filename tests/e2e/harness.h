@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "received_record.h"
+
 // Sets the two programs under test once, before any test runs. Paths that
 // start with '/' (as CTest passes them under Wine) are taken as Z: paths.
 void SetProgramsUnderTest(std::wstring launcher, std::wstring application);
@@ -69,11 +71,8 @@ struct ProbeRecord {
   DWORD processId = 0;
 };
 
-// The probe at `application` records into the file with ".received.txt" in
-// place of ".exe". Waits up to 30 s for that record and parses it; nullopt
-// (with a test failure added) when it does not appear or is malformed.
-std::wstring RecordPathOf(const std::wstring& application);
+// Waits up to 30 s for the probe's record at `recordPath` (see RecordPathOf)
+// and parses it; nullopt (with a test failure added) when it does not appear
+// or is malformed.
 std::optional<ProbeRecord> WaitForRecord(const std::wstring& recordPath);
 
-// Bytes of text converted for writing and reading files.
-std::string Utf8(std::wstring_view text);
