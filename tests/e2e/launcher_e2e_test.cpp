@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -305,6 +306,9 @@ TEST_F(LauncherEndToEnd, LargeConfigurationFileIsReadOnlyToItsFirstLine) {
   ASSERT_GT(small.peakWorkingSetAtBox, 0u) << "no working set reported for the launcher";
   EXPECT_LT(large.peakWorkingSetAtBox, small.peakWorkingSetAtBox + kAllowedGrowth)
       << "tiny file: " << small.peakWorkingSetAtBox;
+  std::printf("peak working set at the box: %llu bytes with a tiny file, %llu with 50 MB\n",
+              static_cast<unsigned long long>(small.peakWorkingSetAtBox),
+              static_cast<unsigned long long>(large.peakWorkingSetAtBox));
 }
 
 }  // namespace
