@@ -25,12 +25,12 @@ long FileSize(std::FILE* file) {
 }
 
 // The bytes from the start up to the first line feed, NUL byte or end of
-// file, less a CR that ends them; nothing when the file is empty or its size
-// cannot be taken. Holds no more than the line in memory.
+// file, less a CR that ends them; nothing when the file is empty, its size
+// cannot be taken or it cannot be read from the start. Holds no more than the
+// line in memory.
 std::optional<std::string> ReadFirstLine(std::FILE* file) {
-  if (FileSize(file) <= 0) return std::nullopt;
+  if (FileSize(file) <= 0 || std::fseek(file, 0, SEEK_SET) != 0) return std::nullopt;
   std::string line;
-  if (std::fseek(file, 0, SEEK_SET) != 0) return line;
   for (int c = std::getc(file); c != EOF && c != '\n' && c != '\0'; c = std::getc(file)) {
     line.push_back(static_cast<char>(c));
   }

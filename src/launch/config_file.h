@@ -11,7 +11,7 @@ Outcome<WideText> ResolveConfigPath(WideText rawCommandLine);
 // and without anything from a NUL byte on. The line is decoded as UTF-8 when
 // it is valid UTF-8 (a leading byte-order mark dropped), otherwise through the
 // ANSI code page. kConfigNotFound when the file cannot be opened, kConfigEmpty
-// when it is empty or its size cannot be taken. Reads only the first line, so
-// memory follows the line, not the file.
+// when it is empty or its size cannot be taken (or it cannot be read from its
+// start). Reads only the first line, so memory follows the line, not the file.
 Outcome<WideText> ReadCommandTemplate(WideText configPath);
 
