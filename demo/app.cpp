@@ -16,6 +16,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -76,25 +77,23 @@ bool WriteRecord(const std::wstring& path, const std::string& content) {
   return true;
 }
 
-// Options are whole words separated by spaces or tabs; quoting is not
-// interpreted, which is enough for the words above.
-bool HasWord(std::wstring_view commandLine, std::wstring_view word, std::wstring* value) {
+// The rest of the first word that starts with `option`, or nothing. Words are
+// separated by spaces or tabs; quoting is not interpreted, which is enough for
+// the options above.
+std::optional<std::wstring> OptionValue(std::wstring_view commandLine, std::wstring_view option) {
   size_t start = 0;
   while (start < commandLine.size()) {
     size_t end = commandLine.find_first_of(L" \t", start);
     if (end == std::wstring_view::npos) {
       end = commandLine.size();
     }
-    const std::wstring_view token = commandLine.substr(start, end - start);
-    if (value != nullptr ? token.starts_with(word) : token == word) {
-      if (value != nullptr) {
-        *value = std::wstring(token.substr(word.size()));
-      }
-      return true;
+    const std::wstring_view word = commandLine.substr(start, end - start);
+    if (word.starts_with(option)) {
+      return std::wstring(word.substr(option.size()));
     }
     start = end + 1;
   }
-  return false;
+  return std::nullopt;
 }
 
 }  // namespace
@@ -108,9 +107,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     return 1;
   }
 
-  std::wstring eventName;
-  if (HasWord(commandLine, kHoldOption, &eventName)) {
-    const HANDLE release = OpenEventW(SYNCHRONIZE, FALSE, eventName.c_str());
+  if (const auto eventName = OptionValue(commandLine, kHoldOption)) {
+    const HANDLE release = OpenEventW(SYNCHRONIZE, FALSE, eventName->c_str());
     if (release == nullptr) {
       return 1;
     }
@@ -118,7 +116,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     CloseHandle(release);
     return waited == WAIT_OBJECT_0 ? 0 : 1;
   }
-  if (HasWord(commandLine, kExitAtOnceOption, nullptr)) {
+  if (OptionValue(commandLine, kExitAtOnceOption) == L"") {
     return kExitAtOnceCode;
   }
   return 0;
