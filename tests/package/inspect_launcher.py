@@ -1,0 +1,243 @@
+"""Inspects the built launcher.exe: its executable form, imports, manifest,
+version information and icons, read from the file with pefile.
+
+    /usr/bin/python3 inspect_launcher.py LAUNCHER [VERSION]
+
+Prints what it read, one item a line, and exits 1 after listing every item
+that differs from what the launcher must carry. VERSION is the project
+version the file must carry (default 1.0.0.1).
+"""
+
+import struct
+import sys
+import xml.etree.ElementTree as ElementTree
+
+import pefile
+
+US_ENGLISH = 0x0409
+UNICODE_CODE_PAGE = 1200
+PNG_SIGNATURE = b"\x89PNG\r\n\x1a\n"
+
+# What the loader may bring in for the launcher: Windows' own DLLs. The C
+# runtime is msvcrt.dll; ADVAPI32 seeds the stack-protection cookie.
+WINDOWS_DLLS = {"kernel32.dll", "msvcrt.dll", "advapi32.dll", "user32.dll"}
+
+HARDENING_FLAGS = [
+    "IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA",
+    "IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE",
+    "IMAGE_DLLCHARACTERISTICS_NX_COMPAT",
+    "IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE",
+]
+
+V1 = "{urn:schemas-microsoft-com:asm.v1}"
+V3 = "{urn:schemas-microsoft-com:asm.v3}"
+# (tag, attributes, children): the whole manifest, nothing else.
+EXPECTED_MANIFEST = (
+    V1 + "assembly", {"manifestVersion": "1.0"}, [
+        (V3 + "trustInfo", {}, [
+            (V3 + "security", {}, [
+                (V3 + "requestedPrivileges", {}, [
+                    (V3 + "requestedExecutionLevel",
+                     {"level": "asInvoker", "uiAccess": "false"}, []),
+                ]),
+            ]),
+        ]),
+    ])
+
+# (pixels, bits per pixel, stored as PNG) of each image, in directory order.
+EXPECTED_ICON_GROUPS = {
+    107: [(16, 32, False), (24, 32, False), (32, 32, False), (48, 32, False),
+          (64, 32, False), (96, 32, False)],
+    108: [(256, 32, True), (48, 8, False), (32, 8, False), (16, 8, False),
+          (256, 32, True), (64, 32, False), (48, 32, False), (32, 32, False),
+          (16, 32, False)],
+}
+
+
+def expected_strings(version):
+    return {
+        "CompanyName": "Corvenna Systems, Incorporated",
+        "FileDescription": "Launches Vandrel products on the Windows platform.",
+        "FileVersion": version,
+        "InternalName": "launcher.exe",
+        "LegalCopyright": "Copyright \u00a9 2026 Corvenna Systems, Incorporated",
+        "OriginalFilename": "launcher.exe",
+        "ProductName": "Vandrel Product Launcher",
+        "ProductVersion": version,
+    }
+
+
+class Report:
+    def __init__(self):
+        self.failures = []
+
+    def check(self, name, actual, expected):
+        print(f"{name}: {actual!r}")
+        if actual != expected:
+            self.failures.append(f"{name}: {actual!r}, expected {expected!r}")
+
+
+def resources_of_type(pe, type_id):
+    """[(id, language, bytes)] of every resource of the type, in file order."""
+    found = []
+    if not hasattr(pe, "DIRECTORY_ENTRY_RESOURCE"):
+        return found
+    for type_entry in pe.DIRECTORY_ENTRY_RESOURCE.entries:
+        if type_entry.id != type_id:
+            continue
+        for name_entry in type_entry.directory.entries:
+            for language_entry in name_entry.directory.entries:
+                data = language_entry.data.struct
+                found.append((name_entry.id, language_entry.id,
+                              pe.get_data(data.OffsetToData, data.Size)))
+    return found
+
+
+def check_form(pe, report):
+    report.check("machine", pe.FILE_HEADER.Machine,
+                 pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_AMD64"])
+    report.check("optional header magic", pe.OPTIONAL_HEADER.Magic,
+                 pefile.OPTIONAL_HEADER_MAGIC_PE_PLUS)
+    report.check("subsystem", pe.OPTIONAL_HEADER.Subsystem,
+                 pefile.SUBSYSTEM_TYPE["IMAGE_SUBSYSTEM_WINDOWS_GUI"])
+    report.check("subsystem version",
+                 (pe.OPTIONAL_HEADER.MajorSubsystemVersion,
+                  pe.OPTIONAL_HEADER.MinorSubsystemVersion), (6, 0))
+    for flag in HARDENING_FLAGS:
+        report.check(flag, getattr(pe.OPTIONAL_HEADER, flag), True)
+    report.check("relocations stripped", pe.FILE_HEADER.IMAGE_FILE_RELOCS_STRIPPED, False)
+    report.check("relocations present",
+                 len(getattr(pe, "DIRECTORY_ENTRY_BASERELOC", [])) > 0, True)
+    report.check("link time stamp", pe.FILE_HEADER.TimeDateStamp, 0)
+
+
+def imported_functions(pe, dll):
+    return {imported.name.decode()
+            for entry in pe.DIRECTORY_ENTRY_IMPORT if entry.dll.decode().lower() == dll
+            for imported in entry.imports if imported.name}
+
+
+def check_imports(pe, report):
+    dlls = sorted(entry.dll.decode().lower() for entry in pe.DIRECTORY_ENTRY_IMPORT)
+    report.check("imported DLLs outside Windows' own",
+                 [dll for dll in dlls if dll not in WINDOWS_DLLS], [])
+    print(f"imported DLLs: {dlls}")
+    # Restricts the DLL search to System32 at start-up.
+    report.check("SetDefaultDllDirectories imported",
+                 "SetDefaultDllDirectories" in imported_functions(pe, "kernel32.dll"), True)
+
+
+def check_stack_protection(pe, report):
+    # The support code is linked in: its failure report is in the file, and it
+    # seeds the cookie from the system's random number generator.
+    image = bytes(pe.__data__)
+    report.check("stack-smashing report linked in",
+                 b"*** stack smashing detected ***" in image, True)
+    report.check("cookie seeded by CryptGenRandom",
+                 "CryptGenRandom" in imported_functions(pe, "advapi32.dll"), True)
+
+
+def element_shape(element):
+    text = (element.text or "").strip() + (element.tail or "").strip()
+    return (element.tag, dict(element.attrib),
+            [element_shape(child) for child in element]) if not text else ("text", text)
+
+
+def check_manifest(pe, report):
+    manifests = resources_of_type(pe, pefile.RESOURCE_TYPE["RT_MANIFEST"])
+    report.check("manifests (id, language)",
+                 [(ident, language) for ident, language, _ in manifests], [(1, US_ENGLISH)])
+    if manifests:
+        root = ElementTree.fromstring(manifests[0][2])
+        report.check("manifest", element_shape(root), EXPECTED_MANIFEST)
+
+
+def check_version(pe, report, version):
+    versions = resources_of_type(pe, pefile.RESOURCE_TYPE["RT_VERSION"])
+    report.check("version resources (id, language)",
+                 [(ident, language) for ident, language, _ in versions], [(1, US_ENGLISH)])
+    if not hasattr(pe, "VS_FIXEDFILEINFO"):
+        report.check("version information", None, "present")
+        return
+    fixed = pe.VS_FIXEDFILEINFO[0]
+    parts = [int(part) for part in version.split(".")]
+    packed = ((parts[0] << 16) | parts[1], (parts[2] << 16) | parts[3])
+    report.check("fixed FileVersion", (fixed.FileVersionMS, fixed.FileVersionLS), packed)
+    report.check("fixed ProductVersion",
+                 (fixed.ProductVersionMS, fixed.ProductVersionLS), packed)
+    report.check("FileFlagsMask", fixed.FileFlagsMask, 0x3F)
+    report.check("FileFlags", fixed.FileFlags, 0)
+    report.check("FileOS", fixed.FileOS, 0x40004)
+    report.check("FileType", fixed.FileType, 1)
+    report.check("FileSubtype", fixed.FileSubtype, 0)
+
+    tables, translations = {}, []
+    for info in pe.FileInfo[0]:
+        if info.Key == b"StringFileInfo":
+            for table in info.StringTable:
+                tables[table.LangID.decode()] = {
+                    key.decode(): value.decode() for key, value in table.entries.items()}
+        elif info.Key == b"VarFileInfo":
+            for var in info.Var:
+                translations.extend(var.entry.items())
+    report.check("string tables", sorted(tables), ["040904b0"])
+    report.check("strings", tables.get("040904b0"), expected_strings(version))
+    report.check("translations", translations,
+                 [(b"Translation", f"0x{US_ENGLISH:04x} 0x{UNICODE_CODE_PAGE:04x}")])
+
+
+def icon_image_form(image):
+    """(pixels, bits per pixel, is PNG) read from the image itself."""
+    if image.startswith(PNG_SIGNATURE):
+        width, height, depth, colour_type = struct.unpack(">IIBB", image[16:26])
+        channels = {0: 1, 2: 3, 3: 1, 4: 2, 6: 4}[colour_type]
+        return (width if width == height else (width, height), depth * channels, True)
+    _, width, height, _, bits = struct.unpack("<IiiHH", image[:16])
+    # A bitmap icon's height counts its image and its mask.
+    return (width if 2 * width == height else (width, height), bits, False)
+
+
+def check_icons(pe, report):
+    images = {ident: data for ident, _, data in
+              resources_of_type(pe, pefile.RESOURCE_TYPE["RT_ICON"])}
+    groups = resources_of_type(pe, pefile.RESOURCE_TYPE["RT_GROUP_ICON"])
+    report.check("icon groups (id, language)",
+                 [(ident, language) for ident, language, _ in groups],
+                 [(107, US_ENGLISH), (108, US_ENGLISH)])
+    for ident, _, directory in groups:
+        _, kind, count = struct.unpack("<HHH", directory[:6])
+        forms = []
+        for index in range(count):
+            entry = directory[6 + 14 * index:6 + 14 * (index + 1)]
+            width, height, _, _, _, bits, size, image_id = struct.unpack("<BBBBHHIH", entry)
+            image = images.get(image_id, b"")
+            form = icon_image_form(image)
+            forms.append(form)
+            # The group's directory must describe its image truthfully.
+            report.check(f"icon group {ident} entry {index} directory",
+                         (width or 256, height or 256, bits, size),
+                         (form[0], form[0], form[1], len(image)))
+        report.check(f"icon group {ident} type", kind, 1)
+        report.check(f"icon group {ident} images", forms, EXPECTED_ICON_GROUPS.get(ident))
+
+
+def main():
+    if len(sys.argv) not in (2, 3):
+        print(__doc__, file=sys.stderr)
+        return 2
+    version = sys.argv[2] if len(sys.argv) == 3 else "1.0.0.1"
+    pe = pefile.PE(sys.argv[1])
+    report = Report()
+    check_form(pe, report)
+    check_imports(pe, report)
+    check_stack_protection(pe, report)
+    check_manifest(pe, report)
+    check_version(pe, report, version)
+    check_icons(pe, report)
+    for failure in report.failures:
+        print(f"FAILED {failure}", file=sys.stderr)
+    return 1 if report.failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,50 @@
+#!/bin/sh
+# The build's signing step, tried with a throwaway certificate made here:
+# without a certificate the file is left as it is; with one, osslsigncode
+# verifies the signature against that certificate, and the signed launcher
+# still passes the end-to-end suite under Wine.
+#
+#   signature_test.sh SOURCE_DIR LAUNCHER E2E_TEST APPLICATION
+set -eu
+source_dir=$1 launcher=$2 e2e_test=$3 application=$4
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+unset LAUNCHER_SIGN_PFX LAUNCHER_SIGN_PASSWORD
+
+fail() { echo "FAILED: $*" >&2; exit 1; }
+
+cp "$launcher" "$work/unsigned.exe"
+cmake -DFILE="$work/unsigned.exe" -P "$source_dir/cmake/sign.cmake" >"$work/unsigned.log"
+cat "$work/unsigned.log"
+[ "$(wc -l <"$work/unsigned.log")" -eq 1 ] || fail "an unsigned build should say so in one line"
+grep -q "left unsigned" "$work/unsigned.log" || fail "the unsigned build does not say it is unsigned"
+cmp "$launcher" "$work/unsigned.exe" || fail "the file changed without a certificate"
+if osslsigncode verify -in "$work/unsigned.exe" >/dev/null 2>&1; then
+  fail "an unsigned file verified"
+fi
+
+password="throwaway-$(od -An -N8 -tx1 /dev/urandom | tr -d ' \n')"
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Throwaway Test Signer" \
+  -addext "extendedKeyUsage=codeSigning" -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
+openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" \
+  -passout "pass:$password" -out "$work/signer.pfx"
+
+cp "$launcher" "$work/launcher.exe"
+LAUNCHER_SIGN_PFX="$work/signer.pfx" LAUNCHER_SIGN_PASSWORD="$password" \
+  cmake -DFILE="$work/launcher.exe" -P "$source_dir/cmake/sign.cmake"
+if cmp -s "$launcher" "$work/launcher.exe"; then
+  fail "signing left the file unchanged"
+fi
+osslsigncode verify -CAfile "$work/cert.pem" -in "$work/launcher.exe" >"$work/verify.log" 2>&1 ||
+  { cat "$work/verify.log"; fail "the signed file does not verify"; }
+grep -q "Throwaway Test Signer" "$work/verify.log" || fail "the signature is not the certificate's"
+tail -n 2 "$work/verify.log"
+# A wrong password must fail the step and leave the file unsigned.
+cp "$launcher" "$work/wrong.exe"
+if cmake -DFILE="$work/wrong.exe" -DPFX="$work/signer.pfx" -DPASSWORD=wrong \
+     -P "$source_dir/cmake/sign.cmake" >/dev/null 2>&1; then
+  fail "signing with a wrong password succeeded"
+fi
+cmp "$launcher" "$work/wrong.exe" || fail "a failed signing changed the file"
+
+"$source_dir/scripts/wine-run" "$e2e_test" "$work/launcher.exe" "$application"
