@@ -109,6 +109,12 @@ def check_form(pe, report):
     report.check("relocations present",
                  len(getattr(pe, "DIRECTORY_ENTRY_BASERELOC", [])) > 0, True)
     report.check("link time stamp", pe.FILE_HEADER.TimeDateStamp, 0)
+    sizes = {section.Name.rstrip(b"\0").decode(): section.Misc_VirtualSize
+             for section in pe.sections}
+    print(f"section sizes: {sizes}")
+    code_and_data = sum(size for name, size in sizes.items() if name != ".rsrc")
+    report.check("code and data within 64 KiB", (code_and_data, code_and_data <= 64 * 1024),
+                 (code_and_data, True))
 
 
 def imported_functions(pe, dll):
