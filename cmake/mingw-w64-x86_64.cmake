@@ -16,8 +16,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # Windows test programs run under Wine, in the project's own prefix.
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run)
 
-# Every Windows program of the project carries its own libgcc, libstdc++ and
+# Every Windows program and DLL of the project carries its own libgcc, libstdc++ and
 # stack-protection support, so it imports nothing but Windows' DLLs (the C
 # runtime is Windows' own msvcrt.dll, which has no static form) and runs from
 # any directory.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")

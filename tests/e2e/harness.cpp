@@ -214,9 +214,42 @@ void PrintTo(const ShownBox& box, std::ostream* out) {
 
 namespace {
 
+// The path of the process's loaded module named `name` (any letter case);
+// empty when it has none.
+std::wstring LoadedModulePath(HANDLE process, std::wstring_view name) {
+  HMODULE modules[512];
+  DWORD needed = 0;
+  if (!K32EnumProcessModules(process, modules, sizeof(modules), &needed)) {
+    return {};
+  }
+  const size_t count = std::min<size_t>(needed / sizeof(HMODULE), std::size(modules));
+  for (size_t i = 0; i < count; ++i) {
+    wchar_t path[MAX_PATH];
+    const DWORD length = K32GetModuleFileNameExW(process, modules[i], path, MAX_PATH);
+    const std::wstring_view found(path, length);
+    const std::wstring_view baseName = found.substr(found.find_last_of(L'\\') + 1);
+    if (CompareStringOrdinal(baseName.data(), static_cast<int>(baseName.size()), name.data(),
+                             static_cast<int>(name.size()), TRUE) == CSTR_EQUAL) {
+      return std::wstring(found);
+    }
+  }
+  return {};
+}
+
+std::wstring AwaitModule(HANDLE process, std::wstring_view name) {
+  constexpr DWORD kModuleTimeoutMs = 10'000;
+  const ULONGLONG deadline = GetTickCount64() + kModuleTimeoutMs;
+  std::wstring path = LoadedModulePath(process, name);
+  while (path.empty() && GetTickCount64() < deadline) {
+    Sleep(kPollMs);
+    path = LoadedModulePath(process, name);
+  }
+  return path;
+}
+
 // One start of the launcher, watched until it exits.
 LaunchOutcome RunOnce(const std::wstring& program, const std::wstring& commandLine,
-                      const std::wstring& directory) {
+                      const std::wstring& directory, std::wstring_view awaitModule) {
   LaunchOutcome outcome;
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
@@ -245,6 +278,9 @@ LaunchOutcome RunOnce(const std::wstring& program, const std::wstring& commandLi
         if (outcome.peakWorkingSetAtBox == 0 &&
             K32GetProcessMemoryInfo(process.hProcess, &memory, sizeof(memory))) {
           outcome.peakWorkingSetAtBox = memory.PeakWorkingSetSize;
+        }
+        if (!awaitModule.empty() && outcome.boxes.size() == 1) {
+          outcome.awaitedModulePath = AwaitModule(process.hProcess, awaitModule);
         }
         PostMessageW(box, WM_COMMAND, IDOK, 0);
       }
@@ -277,11 +313,11 @@ bool FailedInsideWine(const LaunchOutcome& outcome) {
 }  // namespace
 
 LaunchOutcome RunLauncherProcess(const std::wstring& program, const std::wstring& commandLine,
-                                 const std::wstring& directory) {
+                                 const std::wstring& directory, std::wstring_view awaitModule) {
   constexpr int kAttempts = 3;
   LaunchOutcome outcome;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    outcome = RunOnce(program, commandLine, directory);
+    outcome = RunOnce(program, commandLine, directory, awaitModule);
     if (!FailedInsideWine(outcome)) {
       break;
     }

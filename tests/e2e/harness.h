@@ -55,14 +55,20 @@ struct LaunchOutcome {
   // The launcher's peak working set while its first box was shown (the
   // process is alive then; Wine reports nothing reliable once it has exited).
   std::uint64_t peakWorkingSetAtBox = 0;
+  // Where the module asked for was loaded from while the first box was shown;
+  // empty when it was not asked for or did not load within 10 s.
+  std::wstring awaitedModulePath;
 };
 
 // Starts `program` with exactly this command line and current directory, then
 // waits up to 30 s for it to exit, reading and dismissing (OK) each message box
 // its process shows. Never leaves the launcher running. A run that Wine's
 // process creation failed with ERROR_INTERNAL_ERROR is made again (twice at most).
+// With `awaitModule` (a file name such as L"uxtheme.dll"), the first box stays
+// until the launcher has loaded a module of that name, for at most 10 s.
 LaunchOutcome RunLauncherProcess(const std::wstring& program, const std::wstring& commandLine,
-                                 const std::wstring& directory);
+                                 const std::wstring& directory,
+                                 std::wstring_view awaitModule = {});
 
 // What the probe recorded about its own start.
 struct ProbeRecord {
