@@ -10,9 +10,10 @@
 // Each round starts each starter once, the order alternating from round to
 // round. A start is timed from just before CreateProcessW until the starter has
 // exited, and counts only when the starter exited 0 and its probe was started;
-// the next start waits until the probe has ended too. The peak working set is
-// measured in separate starts under a debugger, stopped where the starter exits
-// (see PeakWorkingSetAtExit).
+// the next start waits until the probe has ended too. A round with a start that
+// does not count is reported and made again, a few times at most. The peak
+// working set is measured in separate starts under a debugger, stopped where
+// the starter exits (see PeakWorkingSetAtExit).
 
 #include <windows.h>
 #include <psapi.h>
@@ -24,6 +25,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -32,12 +34,19 @@ namespace {
 constexpr int kDefaultRounds = 60;
 constexpr int kWarmUpRounds = 2;
 constexpr int kMemoryStarts = 5;
-constexpr DWORD kStarterTimeoutMs = 30'000;
+constexpr int kMaxDiscardedRounds = 5;
+// A start takes some tens of milliseconds; a starter still running after this
+// is waiting in an error box.
+constexpr DWORD kStarterTimeoutMs = 10'000;
 constexpr DWORD kProbeTimeoutMs = 30'000;
 constexpr DWORD kPollMs = 2;
 // A timed start creates the starter and, through it, the probe.
 constexpr DWORD kProcessesPerStart = 2;
 constexpr BYTE kBreakpointInstruction = 0xCC;
+// Message boxes are dialogs of this class; their text is the static control
+// with this identifier.
+constexpr wchar_t kDialogClass[] = L"#32770";
+constexpr int kMessageBoxTextId = 0xFFFF;
 
 struct Tree {
   std::wstring root;
@@ -52,6 +61,16 @@ struct Starter {
   std::vector<double> milliseconds;
   std::vector<std::uint64_t> peakAfterExit;  // read once the starter has exited
   std::vector<std::uint64_t> peakAtExit;     // read while it is exiting
+};
+
+struct TimedStart {
+  double milliseconds = 0;
+  std::uint64_t peakAfterExit = 0;
+};
+
+struct BoxSearch {
+  DWORD processId;
+  std::vector<std::wstring> texts;
 };
 
 // "/a/b" (as a POSIX shell passes paths under Wine) becomes "Z:\a\b"; the result
@@ -148,6 +167,29 @@ bool WaitForOthersToEnd(HANDLE job) {
   return true;
 }
 
+BOOL CALLBACK CollectBoxText(HWND window, LPARAM context) {
+  auto& search = *reinterpret_cast<BoxSearch*>(context);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  wchar_t className[16] = {};
+  GetClassNameW(window, className, static_cast<int>(std::size(className)));
+  if (owner == search.processId && std::wstring_view(className) == kDialogClass) {
+    wchar_t text[1024] = {};
+    GetDlgItemTextW(window, kMessageBoxTextId, text, static_cast<int>(std::size(text)));
+    search.texts.emplace_back(text);
+  }
+  return TRUE;
+}
+
+// What a starter that does not exit is showing, so the report can say why.
+void ReportBoxes(const char* starterName, DWORD processId) {
+  BoxSearch search{processId, {}};
+  EnumWindows(CollectBoxText, reinterpret_cast<LPARAM>(&search));
+  for (const std::wstring& text : search.texts) {
+    std::fprintf(stderr, "launch_cost: the %s shows: %ls\n", starterName, text.c_str());
+  }
+}
+
 std::uint64_t PeakWorkingSet(HANDLE process) {
   PROCESS_MEMORY_COUNTERS memory{};
   memory.cb = sizeof(memory);
@@ -155,10 +197,10 @@ std::uint64_t PeakWorkingSet(HANDLE process) {
   return memory.PeakWorkingSetSize;
 }
 
-// One timed start of `starter`, recorded in it. False (with a message) when the
-// start failed, the starter did not exit 0, or it started no probe.
-bool TimeOneStart(Starter& starter, const std::wstring& directory, HANDLE job,
-                  double ticksPerMs) {
+// One timed start of `starter`; nothing (with a message) when the start failed,
+// the starter did not exit 0, or it did not start exactly one probe.
+std::optional<TimedStart> TimeOneStart(const Starter& starter, const std::wstring& directory,
+                                       HANDLE job, double ticksPerMs) {
   std::wstring commandLine = starter.commandLine;
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
@@ -177,12 +219,12 @@ bool TimeOneStart(Starter& starter, const std::wstring& directory, HANDLE job,
   if (!created) {
     std::fprintf(stderr, "launch_cost: cannot start the %s: error %lu\n", starter.name,
                  GetLastError());
-    return false;
+    return std::nullopt;
   }
   CloseHandle(process.hThread);
   DWORD exitCode = 0;
   if (waited != WAIT_OBJECT_0) {
-    // A launcher that fails waits in its error box.
+    ReportBoxes(starter.name, process.dwProcessId);
     TerminateProcess(process.hProcess, 1);
     WaitForSingleObject(process.hProcess, kStarterTimeoutMs);
     exitCode = STILL_ACTIVE;
@@ -197,17 +239,14 @@ bool TimeOneStart(Starter& starter, const std::wstring& directory, HANDLE job,
   if (exitCode != 0) {
     std::fprintf(stderr, "launch_cost: the %s %s (exit code %lu)\n", starter.name,
                  exitCode == STILL_ACTIVE ? "did not exit in time" : "failed", exitCode);
-    return false;
+    return std::nullopt;
   }
   if (!othersEnded || processesMade != kProcessesPerStart) {
     std::fprintf(stderr, "launch_cost: the %s made %lu processes, %s\n", starter.name,
                  processesMade, othersEnded ? "all ended" : "ended by force");
-    return false;
+    return std::nullopt;
   }
-  starter.milliseconds.push_back(static_cast<double>(after.QuadPart - before.QuadPart) /
-                                 ticksPerMs);
-  starter.peakAfterExit.push_back(peak);
-  return true;
+  return TimedStart{static_cast<double>(after.QuadPart - before.QuadPart) / ticksPerMs, peak};
 }
 
 std::uintptr_t ModuleBase(HANDLE process, const wchar_t* name) {
@@ -398,19 +437,27 @@ int wmain(int argc, wchar_t** argv) {
 
   Starter starters[] = {{"baseline", tree->baselineCommandLine, {}, {}, {}},
                         {"launcher", tree->launcherCommandLine, {}, {}, {}}};
-  bool failed = false;
-  for (int round = -kWarmUpRounds; round < rounds && !failed; ++round) {
-    for (int turn = 0; turn < 2 && !failed; ++turn) {
-      Starter& starter = starters[(round + turn) % 2 == 0 ? 0 : 1];
-      failed = !TimeOneStart(starter, tree->bin, job, ticksPerMs);
+  int discardedRounds = 0;
+  for (int round = -kWarmUpRounds; round < rounds && discardedRounds <= kMaxDiscardedRounds;) {
+    std::optional<TimedStart> starts[2];
+    for (int turn = 0; turn < 2; ++turn) {
+      const int index = (round + turn) % 2 == 0 ? 0 : 1;
+      starts[index] = TimeOneStart(starters[index], tree->bin, job, ticksPerMs);
+      if (!starts[index]) break;
     }
-    if (round == -1) {
-      for (Starter& starter : starters) {
-        starter.milliseconds.clear();
-        starter.peakAfterExit.clear();
+    if (!starts[0] || !starts[1]) {
+      ++discardedRounds;
+      continue;
+    }
+    if (round >= 0) {
+      for (int index = 0; index < 2; ++index) {
+        starters[index].milliseconds.push_back(starts[index]->milliseconds);
+        starters[index].peakAfterExit.push_back(starts[index]->peakAfterExit);
       }
     }
+    ++round;
   }
+  const bool failed = discardedRounds > kMaxDiscardedRounds;
   for (int start = 0; start < kMemoryStarts && !failed; ++start) {
     for (Starter& starter : starters) {
       if (const auto peak = PeakWorkingSetAtExit(starter, tree->bin, job)) {
@@ -420,11 +467,15 @@ int wmain(int argc, wchar_t** argv) {
   }
   std::error_code error;
   std::filesystem::remove_all(tree->root, error);
-  if (failed) return 1;
+  if (failed) {
+    std::fprintf(stderr, "launch_cost: giving up after %d rounds with a start that did not count\n",
+                 discardedRounds);
+    return 1;
+  }
 
   std::printf("%d rounds, each starting both starters once, order alternating; "
-              "after %d warm-up rounds\n",
-              rounds, kWarmUpRounds);
+              "after %d warm-up rounds; %d rounds made again\n",
+              rounds, kWarmUpRounds, discardedRounds);
   std::printf("start to exit, ms:\n");
   std::printf("%-9s %8s %8s %8s %8s %8s %8s %8s\n", "starter", "min", "p10", "p25", "median",
               "p75", "p90", "max");
