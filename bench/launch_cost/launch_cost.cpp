@@ -31,7 +31,7 @@
 
 namespace {
 
-constexpr int kDefaultRounds = 60;
+constexpr int kDefaultRounds = 100;
 constexpr int kWarmUpRounds = 2;
 constexpr int kMemoryStarts = 5;
 constexpr int kMaxDiscardedRounds = 5;
