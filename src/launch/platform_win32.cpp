@@ -19,6 +19,18 @@ std::optional<std::uint32_t> StartApplication(WideText commandLine, WideText dir
   return GetLastError();
 }
 
+// USER32 is loaded only here: importing it makes every start pay for its
+// initialisation, and a run that goes well never shows a box. Without USER32
+// the message cannot be shown; the exit status still reports the failure.
 void ShowLaunchError(WideText message) {
-  MessageBoxW(nullptr, AsWindowsText(message), L"Application Launch Error", MB_ICONERROR);
+  using MessageBoxFunction = decltype(&MessageBoxW);
+  const HMODULE user32 = LoadLibraryExW(L"user32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (user32 == nullptr) return;
+  const FARPROC address = GetProcAddress(user32, "MessageBoxW");
+  if (address == nullptr) return;
+  // GCC accepts a cast between unrelated function types only through
+  // void (*)(), which stands for "any function".
+  const auto showBox =
+      reinterpret_cast<MessageBoxFunction>(reinterpret_cast<void (*)()>(address));
+  showBox(nullptr, AsWindowsText(message), L"Application Launch Error", MB_ICONERROR);
 }

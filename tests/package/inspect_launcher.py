@@ -18,9 +18,10 @@ US_ENGLISH = 0x0409
 UNICODE_CODE_PAGE = 1200
 PNG_SIGNATURE = b"\x89PNG\r\n\x1a\n"
 
-# What the loader may bring in for the launcher: Windows' own DLLs. The C
-# runtime is msvcrt.dll; ADVAPI32 seeds the stack-protection cookie.
-WINDOWS_DLLS = {"kernel32.dll", "msvcrt.dll", "advapi32.dll", "user32.dll"}
+# What the loader brings in for the launcher: Windows' own DLLs only. The C
+# runtime is msvcrt.dll; ADVAPI32 seeds the stack-protection cookie. USER32 is
+# not among them: it is loaded only to show an error box.
+WINDOWS_DLLS = ["advapi32.dll", "kernel32.dll", "msvcrt.dll"]
 
 HARDENING_FLAGS = [
     "IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA",
@@ -125,9 +126,7 @@ def imported_functions(pe, dll):
 
 def check_imports(pe, report):
     dlls = sorted(entry.dll.decode().lower() for entry in pe.DIRECTORY_ENTRY_IMPORT)
-    report.check("imported DLLs outside Windows' own",
-                 [dll for dll in dlls if dll not in WINDOWS_DLLS], [])
-    print(f"imported DLLs: {dlls}")
+    report.check("imported DLLs", dlls, WINDOWS_DLLS)
     # Restricts the DLL search to System32 at start-up.
     report.check("SetDefaultDllDirectories imported",
                  "SetDefaultDllDirectories" in imported_functions(pe, "kernel32.dll"), True)
