@@ -45,7 +45,8 @@ void CountUnits(benchmark::State& state, std::size_t unitsPerIteration) {
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(unitsPerIteration));
 }
 
-// Each call copies its arguments, as the launcher's one call does.
+// Every call gets fresh copies of its inputs, and the time includes them; the
+// launcher itself moves all but the path.
 void RunExpansion(benchmark::State& state, const WideText& commandTemplate,
                   const WideText& argumentTail, const WideText& configPath,
                   std::size_t measuredUnits) {
@@ -78,9 +79,8 @@ void ExpandPlaceholderTail(benchmark::State& state) {
 }
 BENCHMARK(ExpandPlaceholderTail)->Arg(1024)->Arg(8192)->Arg(32767)->Complexity(benchmark::oN);
 
-// A launcher directory of about N code units, each placeholder of the
-// template copying it (or its parent) once more. N is the configuration
-// path's length.
+// A configuration path of N code units: every placeholder of the template
+// copies its directory, or that directory's parent, once more.
 void ExpandLongDirectory(benchmark::State& state) {
   const WideText commandTemplate =
       u"\"[..]\\rt\\app.exe\" -home \"[.]\" -data \"[.]\\data\" -cache \"[..]\\cache\" "
@@ -91,9 +91,9 @@ void ExpandLongDirectory(benchmark::State& state) {
 }
 BENCHMARK(ExpandLongDirectory)->Arg(1024)->Arg(8192)->Arg(32000)->Complexity(benchmark::oN);
 
-// Both at once within one 32,767-unit command line: a 16K launcher path and a
-// 16K tail of placeholders, each copying the directory or its parent. N is the
-// whole command line.
+// Both at once within one 32,767-unit command line: a 16K configuration path
+// and a 16K tail of placeholders, each copying the directory or its parent. N
+// is the whole command line.
 void ExpandPlaceholderTailAndLongDirectory(benchmark::State& state) {
   const std::size_t half = SizeArgument(state) / 2;
   const WideText configPath = LongConfigPath(half);
@@ -153,9 +153,10 @@ int main(int argc, char** argv) {
   for (const auto& [configPath, size] : {std::pair{&tinyPath, line.size()},
                                          std::pair{&bigPath, bigFile.size()}}) {
     const std::string name = "ReadCommandTemplate/file_bytes:" + std::to_string(size);
-    benchmark::RegisterBenchmark(name.c_str(), [path = *configPath, &expected](benchmark::State& state) {
-      ReadTemplateFrom(state, path, expected);
-    });
+    benchmark::RegisterBenchmark(name.c_str(),
+                                 [path = *configPath, &expected](benchmark::State& state) {
+                                   ReadTemplateFrom(state, path, expected);
+                                 });
   }
 
   benchmark::RunSpecifiedBenchmarks();
