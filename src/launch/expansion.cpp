@@ -26,7 +26,13 @@ ExpandedCommand ExpandCommandLine(WideText commandTemplate, WideText argumentTai
 WideText ReplaceAll(WideText text, WideText pattern, WideText replacement) {
   std::optional<std::size_t> found = FindFirst(text, pattern);
   if (!found) return text;
+  // Sized once: growing by doubling would copy and fault in the long result
+  // of a tail full of placeholders several times over.
+  std::size_t count = 0;
+  for (std::optional<std::size_t> at = found; at; at = FindFirst(text, pattern, *at + pattern.size()))
+    ++count;
   WideText result;
+  result.reserve(text.size() - count * pattern.size() + count * replacement.size());
   std::size_t copied = 0;
   for (; found; found = FindFirst(text, pattern, copied)) {
     result.append(text, copied, *found - copied);
