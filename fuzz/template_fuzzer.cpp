@@ -9,6 +9,7 @@
 
 #include "fuzz_support.h"
 #include "launch/config_file.h"
+#include "utf8_encoding.h"
 
 namespace {
 
@@ -60,21 +61,7 @@ std::optional<std::string> EncodeUtf8(const WideText& text) {
       if (i + 1 == text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF) return std::nullopt;
       point = 0x10000 + ((point - 0xD800) << 10) + (text[++i] - 0xDC00u);
     }
-    if (point < 0x80) {
-      out.push_back(static_cast<char>(point));
-    } else if (point < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (point >> 6)));
-      out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
-    } else if (point < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (point >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((point >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (point >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((point >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((point >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
-    }
+    AppendUtf8(out, point);
   }
   return out;
 }
