@@ -18,10 +18,14 @@ US_ENGLISH = 0x0409
 UNICODE_CODE_PAGE = 1200
 PNG_SIGNATURE = b"\x89PNG\r\n\x1a\n"
 
-# What the loader brings in for the launcher: Windows' own DLLs only. The C
-# runtime is msvcrt.dll; ADVAPI32 seeds the stack-protection cookie. USER32 is
-# not among them: it is loaded only to show an error box.
-WINDOWS_DLLS = ["advapi32.dll", "kernel32.dll", "msvcrt.dll"]
+# What the loader brings in for the launcher: Windows' own DLLs only, and the
+# fewest: the C runtime is msvcrt.dll, and USER32 is loaded only to show an
+# error box.
+WINDOWS_DLLS = ["kernel32.dll", "msvcrt.dll"]
+
+# The launcher's stack-check failure: mov ecx, FAST_FAIL_STACK_COOKIE_CHECK_FAILURE;
+# int 0x29.
+STACK_CHECK_FAILURE = bytes([0xB9, 0x02, 0x00, 0x00, 0x00, 0xCD, 0x29])
 
 HARDENING_FLAGS = [
     "IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA",
@@ -133,13 +137,19 @@ def check_imports(pe, report):
 
 
 def check_stack_protection(pe, report):
-    # The support code is linked in: its failure report is in the file, and it
-    # seeds the cookie from the system's random number generator.
-    image = bytes(pe.__data__)
-    report.check("stack-smashing report linked in",
-                 b"*** stack smashing detected ***" in image, True)
-    report.check("cookie seeded by CryptGenRandom",
-                 "CryptGenRandom" in imported_functions(pe, "advapi32.dll"), True)
+    # The failure routine is linked in, and functions call it when their cookie
+    # check fails: count the direct calls to it.
+    text = next(section for section in pe.sections if section.Name.startswith(b".text"))
+    code = text.get_data()
+    routine = code.find(STACK_CHECK_FAILURE)
+    report.check("stack-check failure routine linked in", routine >= 0, True)
+    calls = 0
+    for at in range(len(code) - 4):
+        if code[at] == 0xE8:
+            (offset,) = struct.unpack("<i", code[at + 1:at + 5])
+            calls += at + 5 + offset == routine
+    print(f"calls to the stack-check failure routine: {calls}")
+    report.check("functions with a stack cookie check", calls > 0, True)
 
 
 def element_shape(element):

@@ -1,0 +1,46 @@
+// The launcher's stack-protection support, in stack_guard_probe: each start
+// gets a cookie of its own, and a write past a buffer ends the process before
+// the damaged frame returns.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "harness.h"
+
+namespace {
+
+constexpr DWORD kStackBufferOverrun = 0xC0000409;
+constexpr DWORD kInitialCookieBits = (0x2B992DDFA232 >> 8) & 0x7FFFFFFF;
+
+std::wstring ProbeBesideThisProgram() {
+  wchar_t self[MAX_PATH];
+  const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
+  const std::wstring path(self, length < MAX_PATH ? length : 0);
+  return path.substr(0, path.find_last_of(L'\\') + 1) + L"stack_guard_probe.exe";
+}
+
+DWORD RunProbe(const std::wstring& arguments) {
+  const std::wstring probe = ProbeBesideThisProgram();
+  const LaunchOutcome outcome =
+      RunLauncherProcess(probe, L"\"" + probe + L"\"" + arguments, L"C:\\");
+  EXPECT_TRUE(outcome.exited);
+  return outcome.exitCode;
+}
+
+}  // namespace
+
+TEST(StackGuard, EachStartHasItsOwnCookie) {
+  std::set<DWORD> cookies;
+  for (int run = 0; run < 4; ++run) {
+    cookies.insert(RunProbe(L""));
+  }
+  EXPECT_EQ(cookies.size(), 4u);
+  EXPECT_EQ(cookies.count(kInitialCookieBits), 0u);
+}
+
+TEST(StackGuard, OverrunEndsTheProcess) {
+  EXPECT_EQ(RunProbe(L" --overrun"), kStackBufferOverrun);
+}
