@@ -131,6 +131,13 @@ const std::wstring& LauncherProgram() { return Launcher(); }
 
 const std::wstring& ApplicationProgram() { return Application(); }
 
+std::wstring BesideThisProgram(std::wstring_view fileName) {
+  wchar_t self[MAX_PATH];
+  const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
+  const std::wstring path(self, length < MAX_PATH ? length : 0);
+  return path.substr(0, path.find_last_of(L'\\') + 1).append(fileName);
+}
+
 std::wstring ToWindowsPath(std::wstring path) {
   if (path.empty() || path.front() != L'/') {
     return path;

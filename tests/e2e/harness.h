@@ -22,6 +22,10 @@ void SetProgramsUnderTest(std::wstring launcher, std::wstring application);
 const std::wstring& LauncherProgram();
 const std::wstring& ApplicationProgram();
 
+// The path of `fileName` in this test program's own directory, where the build
+// puts the helper programs and DLLs the tests need.
+std::wstring BesideThisProgram(std::wstring_view fileName);
+
 // "/a/b" becomes "Z:\a\b"; any other path is returned unchanged.
 std::wstring ToWindowsPath(std::wstring path);
 

@@ -13,14 +13,6 @@ namespace {
 // USER32 loads it by name to draw the error box.
 constexpr wchar_t kLoadedByName[] = L"uxtheme.dll";
 
-// planted_dll.dll is built beside this test program.
-std::wstring PlantedDllBuild() {
-  wchar_t self[MAX_PATH];
-  const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
-  const std::wstring path(self, length < MAX_PATH ? length : 0);
-  return path.substr(0, path.find_last_of(L'\\') + 1) + L"planted_dll.dll";
-}
-
 bool Exists(const std::wstring& path) {
   return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -40,8 +32,8 @@ TEST(PlantedDll, IsNotLoadedIntoTheLauncher) {
   const std::wstring launcher = bin + L"\\viewer.exe";
   const std::wstring planted = bin + L"\\" + kLoadedByName;
   ASSERT_TRUE(CopyInto(LauncherProgram(), launcher));
-  ASSERT_TRUE(CopyInto(PlantedDllBuild(), planted));
-  ASSERT_TRUE(CopyInto(PlantedDllBuild(), bin + L"\\control.dll"));
+  ASSERT_TRUE(CopyInto(BesideThisProgram(L"planted_dll.dll"), planted));
+  ASSERT_TRUE(CopyInto(BesideThisProgram(L"planted_dll.dll"), bin + L"\\control.dll"));
 
   // The evidence works: a DLL that is loaded leaves it.
   EXPECT_EQ(LoadLibraryW((bin + L"\\control.dll").c_str()), nullptr);

@@ -15,15 +15,8 @@ namespace {
 constexpr DWORD kStackBufferOverrun = 0xC0000409;
 constexpr DWORD kInitialCookieBits = (0x2B992DDFA232 >> 8) & 0x7FFFFFFF;
 
-std::wstring ProbeBesideThisProgram() {
-  wchar_t self[MAX_PATH];
-  const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
-  const std::wstring path(self, length < MAX_PATH ? length : 0);
-  return path.substr(0, path.find_last_of(L'\\') + 1) + L"stack_guard_probe.exe";
-}
-
 DWORD RunProbe(const std::wstring& arguments) {
-  const std::wstring probe = ProbeBesideThisProgram();
+  const std::wstring probe = BesideThisProgram(L"stack_guard_probe.exe");
   const LaunchOutcome outcome =
       RunLauncherProcess(probe, L"\"" + probe + L"\"" + arguments, L"C:\\");
   EXPECT_TRUE(outcome.exited);
