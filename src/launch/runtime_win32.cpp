@@ -4,7 +4,7 @@
 // length. Defining them here ends the process as an uncaught exception would
 // (std::abort), without linking the runtime's exception classes, its
 // std::string instances and its demangling terminate handler, which would
-// otherwise be two thirds of the launcher's code.
+// otherwise more than triple the launcher's code and data.
 #include <cstdlib>
 
 namespace __gnu_cxx {
