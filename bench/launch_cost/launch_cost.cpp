@@ -16,7 +16,6 @@
 // the starter exits (see PeakWorkingSetAtExit).
 
 #include <windows.h>
-#include <psapi.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -28,6 +27,8 @@
 #include <string_view>
 #include <system_error>
 #include <vector>
+
+#include "process_inspection.h"
 
 namespace {
 
@@ -43,10 +44,6 @@ constexpr DWORD kPollMs = 2;
 // A timed start creates the starter and, through it, the probe.
 constexpr DWORD kProcessesPerStart = 2;
 constexpr BYTE kBreakpointInstruction = 0xCC;
-// Message boxes are dialogs of this class; their text is the static control
-// with this identifier.
-constexpr wchar_t kDialogClass[] = L"#32770";
-constexpr int kMessageBoxTextId = 0xFFFF;
 
 struct Tree {
   std::wstring root;
@@ -66,11 +63,6 @@ struct Starter {
 struct TimedStart {
   double milliseconds = 0;
   std::uint64_t peakAfterExit = 0;
-};
-
-struct BoxSearch {
-  DWORD processId;
-  std::vector<std::wstring> texts;
 };
 
 // "/a/b" (as a POSIX shell passes paths under Wine) becomes "Z:\a\b"; the result
@@ -167,26 +159,11 @@ bool WaitForOthersToEnd(HANDLE job) {
   return true;
 }
 
-BOOL CALLBACK CollectBoxText(HWND window, LPARAM context) {
-  auto& search = *reinterpret_cast<BoxSearch*>(context);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  wchar_t className[16] = {};
-  GetClassNameW(window, className, static_cast<int>(std::size(className)));
-  if (owner == search.processId && std::wstring_view(className) == kDialogClass) {
-    wchar_t text[1024] = {};
-    GetDlgItemTextW(window, kMessageBoxTextId, text, static_cast<int>(std::size(text)));
-    search.texts.emplace_back(text);
-  }
-  return TRUE;
-}
-
 // What a starter that does not exit is showing, so the report can say why.
 void ReportBoxes(const char* starterName, DWORD processId) {
-  BoxSearch search{processId, {}};
-  EnumWindows(CollectBoxText, reinterpret_cast<LPARAM>(&search));
-  for (const std::wstring& text : search.texts) {
-    std::fprintf(stderr, "launch_cost: the %s shows: %ls\n", starterName, text.c_str());
+  for (HWND box : MessageBoxesOf(processId)) {
+    std::fprintf(stderr, "launch_cost: the %s shows: %ls\n", starterName,
+                 MessageBoxText(box).c_str());
   }
 }
 
@@ -249,28 +226,13 @@ std::optional<TimedStart> TimeOneStart(const Starter& starter, const std::wstrin
   return TimedStart{static_cast<double>(after.QuadPart - before.QuadPart) / ticksPerMs, peak};
 }
 
-std::uintptr_t ModuleBase(HANDLE process, const wchar_t* name) {
-  HMODULE modules[256];
-  DWORD needed = 0;
-  if (!K32EnumProcessModules(process, modules, sizeof(modules), &needed)) return 0;
-  const size_t count = std::min<size_t>(needed / sizeof(HMODULE), std::size(modules));
-  for (size_t i = 0; i < count; ++i) {
-    wchar_t baseName[MAX_PATH] = {};
-    if (K32GetModuleBaseNameW(process, modules[i], baseName, MAX_PATH) &&
-        _wcsicmp(baseName, name) == 0) {
-      return reinterpret_cast<std::uintptr_t>(modules[i]);
-    }
-  }
-  return 0;
-}
-
 // Puts a breakpoint on the process's RtlExitUserProcess, where every normal exit
 // ends up; returns its address (0 on failure) and the byte it replaced.
 std::uintptr_t ArmExitBreakpoint(HANDLE process, BYTE& replaced) {
   const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
   const auto exitHere =
       reinterpret_cast<std::uintptr_t>(GetProcAddress(ntdll, "RtlExitUserProcess"));
-  const std::uintptr_t ntdllThere = ModuleBase(process, L"ntdll.dll");
+  const auto ntdllThere = reinterpret_cast<std::uintptr_t>(LoadedModule(process, L"ntdll.dll"));
   if (exitHere == 0 || ntdllThere == 0) return 0;
   const std::uintptr_t exitThere = ntdllThere + (exitHere - reinterpret_cast<std::uintptr_t>(ntdll));
   auto* const target = reinterpret_cast<void*>(exitThere);

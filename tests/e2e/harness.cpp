@@ -1,7 +1,5 @@
 #include "harness.h"
 
-#include <psapi.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,15 +8,13 @@
 #include <set>
 #include <system_error>
 
+#include "process_inspection.h"
+
 namespace {
 
 constexpr DWORD kLauncherTimeoutMs = 30'000;
 constexpr DWORD kRecordTimeoutMs = 30'000;
 constexpr DWORD kPollMs = 20;
-// Message boxes are dialogs of this class; their text is the static control
-// with this identifier.
-constexpr wchar_t kDialogClass[] = L"#32770";
-constexpr int kMessageBoxTextId = 0xFFFF;
 
 std::wstring& Launcher() {
   static std::wstring path;
@@ -28,40 +24,6 @@ std::wstring& Launcher() {
 std::wstring& Application() {
   static std::wstring path;
   return path;
-}
-
-std::wstring WindowText(HWND window) {
-  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
-  text.resize(static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-  return text;
-}
-
-std::wstring DialogItemText(HWND dialog, int id) {
-  const HWND item = GetDlgItem(dialog, id);
-  if (item == nullptr) {
-    return {};
-  }
-  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(item)) + 1, L'\0');
-  text.resize(GetDlgItemTextW(dialog, id, text.data(), static_cast<int>(text.size())));
-  return text;
-}
-
-struct BoxSearch {
-  DWORD processId;
-  std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectBox(HWND window, LPARAM context) {
-  auto& search = *reinterpret_cast<BoxSearch*>(context);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  wchar_t className[16] = {};
-  GetClassNameW(window, className, static_cast<int>(std::size(className)));
-  if (owner == search.processId && IsWindowVisible(window) &&
-      std::wstring_view(className) == kDialogClass) {
-    search.found.push_back(window);
-  }
-  return TRUE;
 }
 
 std::optional<std::wstring> FromUtf8(std::string_view bytes) {
@@ -224,23 +186,11 @@ namespace {
 // The path of the process's loaded module named `name` (any letter case);
 // empty when it has none.
 std::wstring LoadedModulePath(HANDLE process, std::wstring_view name) {
-  HMODULE modules[512];
-  DWORD needed = 0;
-  if (!K32EnumProcessModules(process, modules, sizeof(modules), &needed)) {
-    return {};
-  }
-  const size_t count = std::min<size_t>(needed / sizeof(HMODULE), std::size(modules));
-  for (size_t i = 0; i < count; ++i) {
-    wchar_t path[MAX_PATH];
-    const DWORD length = K32GetModuleFileNameExW(process, modules[i], path, MAX_PATH);
-    const std::wstring_view found(path, length);
-    const std::wstring_view baseName = found.substr(found.find_last_of(L'\\') + 1);
-    if (CompareStringOrdinal(baseName.data(), static_cast<int>(baseName.size()), name.data(),
-                             static_cast<int>(name.size()), TRUE) == CSTR_EQUAL) {
-      return std::wstring(found);
-    }
-  }
-  return {};
+  const HMODULE module = LoadedModule(process, name);
+  wchar_t path[MAX_PATH];
+  const DWORD length =
+      module == nullptr ? 0 : K32GetModuleFileNameExW(process, module, path, MAX_PATH);
+  return std::wstring(path, length);
 }
 
 std::wstring AwaitModule(HANDLE process, std::wstring_view name) {
@@ -275,11 +225,9 @@ LaunchOutcome RunOnce(const std::wstring& program, const std::wstring& commandLi
   for (;;) {
     // Look for boxes once more after the exit too, so none is missed.
     const bool exited = WaitForSingleObject(process.hProcess, kPollMs) == WAIT_OBJECT_0;
-    BoxSearch search{process.dwProcessId, {}};
-    EnumWindows(CollectBox, reinterpret_cast<LPARAM>(&search));
-    for (HWND box : search.found) {
+    for (HWND box : MessageBoxesOf(process.dwProcessId)) {
       if (seen.insert(box).second) {
-        outcome.boxes.push_back({WindowText(box), DialogItemText(box, kMessageBoxTextId)});
+        outcome.boxes.push_back({MessageBoxCaption(box), MessageBoxText(box)});
         PROCESS_MEMORY_COUNTERS memory{};
         memory.cb = sizeof(memory);
         if (outcome.peakWorkingSetAtBox == 0 &&
