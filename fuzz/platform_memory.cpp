@@ -24,6 +24,9 @@ std::FILE* OpenConfigFile(const WideText& path) {
   return file;
 }
 
+// These streams never translate.
+bool ReadBytesFrom(std::FILE* file, long offset) { return std::fseek(file, offset, SEEK_SET) == 0; }
+
 WideText DecodeAnsi(std::string_view bytes) {
   WideText text;
   for (const char byte : bytes) text.push_back(static_cast<unsigned char>(byte));

@@ -1,11 +1,13 @@
 // ReadCommandTemplate on any file content (the input's bytes), read through
 // the fuzz build's in-memory platform.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "fuzz_support.h"
 #include "launch/config_file.h"
@@ -72,27 +74,53 @@ WideText Latin1(std::string_view bytes) {
   return text;
 }
 
+bool IsBlank(std::u16string_view text) { return text.find_first_not_of(u" \t") == text.npos; }
+
+// The first line of a file with a UTF-16 byte-order mark, read independently:
+// all code units in the mark's order, cut at the first LF or NUL, less one CR.
+WideText Utf16FirstLine(std::string_view bytes) {
+  std::string content(bytes.substr(2));
+  if (bytes.starts_with("\xFE\xFF")) {
+    for (std::size_t i = 0; i + 1 < content.size(); i += 2) std::swap(content[i], content[i + 1]);
+  }
+  WideText units = Utf16FromBytes(reinterpret_cast<const std::uint8_t*>(content.data()), content.size());
+  units = units.substr(0, std::min(units.find(u'\n'), units.find(u'\0')));
+  if (units.ends_with(u'\r')) units.pop_back();
+  return units;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   const Outcome<WideText> outcome = ReadCommandTemplate(Latin1(bytes));
-  if (bytes.empty()) {
-    Require(outcome == Outcome<WideText>(LaunchFailure::kConfigEmpty), "an empty file is kConfigEmpty");
+  const WideText* commandTemplate = std::get_if<WideText>(&outcome);
+  if (commandTemplate == nullptr) {
+    Require(outcome == Outcome<WideText>(LaunchFailure::kConfigEmpty),
+            "a file that opens gives a template or kConfigEmpty");
+  } else {
+    Require(!IsBlank(*commandTemplate), "a template is never blank");
+    Require(commandTemplate->find(u'\n') == WideText::npos, "the template holds no line feed");
+    Require(commandTemplate->find(u'\0') == WideText::npos, "the template holds no NUL");
+  }
+
+  if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
+    const WideText line = Utf16FirstLine(bytes);
+    Require(IsBlank(line) ? commandTemplate == nullptr : *commandTemplate == line,
+            "a UTF-16 file gives its first line, or kConfigEmpty when that is blank");
     return 0;
   }
-  const WideText* commandTemplate = std::get_if<WideText>(&outcome);
-  Require(commandTemplate != nullptr, "a file with content gives a template");
-  const WideText& result = *commandTemplate;
-  Require(result.find(u'\n') == WideText::npos, "the template holds no line feed");
-  Require(result.find(u'\0') == WideText::npos, "the template holds no NUL");
-
   // The first line: up to a line feed or NUL, less one CR that ends it.
   std::string_view line = bytes.substr(0, bytes.find_first_of(std::string_view("\n\0", 2)));
   if (line.ends_with('\r')) line.remove_suffix(1);
+  if (line.starts_with("\xEF\xBB\xBF")) line.remove_prefix(3);
+  if (IsBlank(Latin1(line))) {
+    Require(commandTemplate == nullptr, "a blank first line is kConfigEmpty");
+    return 0;
+  }
+  const WideText& result = *commandTemplate;
   Require(result.ends_with(u'\r') == line.ends_with('\r'),
           "a CR ends the template only when the line holds one more before its ending");
-  if (line.starts_with("\xEF\xBB\xBF")) line.remove_prefix(3);
   // Valid UTF-8 (plain ASCII among it) comes back unchanged when re-encoded;
   // anything else is decoded byte by byte through the ANSI code page.
   if (IsWellFormedUtf8(line)) {

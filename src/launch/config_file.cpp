@@ -24,12 +24,9 @@ long FileSize(std::FILE* file) {
   return std::ftell(file);
 }
 
-// The bytes from the start up to the first line feed, NUL byte or end of
-// file, less a CR that ends them; nothing when the file is empty, its size
-// cannot be taken or it cannot be read from the start. Holds no more than the
-// line in memory.
-std::optional<std::string> ReadFirstLine(std::FILE* file) {
-  if (FileSize(file) <= 0 || std::fseek(file, 0, SEEK_SET) != 0) return std::nullopt;
+// The bytes up to the first line feed, NUL byte or end of file, less a CR that
+// ends them. Holds no more than the line in memory.
+std::string ReadEightBitLine(std::FILE* file) {
   std::string line;
   for (int c = std::getc(file); c != EOF && c != '\n' && c != '\0'; c = std::getc(file)) {
     line.push_back(static_cast<char>(c));
@@ -38,13 +35,54 @@ std::optional<std::string> ReadFirstLine(std::FILE* file) {
   return line;
 }
 
+enum class ByteOrder { kLittleEndian, kBigEndian };
+
+// The code units up to the first line feed, NUL or end of file, less a CR that
+// ends them; an odd last byte is no code unit. Surrogates are not paired up:
+// whatever the file holds goes through as it is.
+WideText ReadUtf16Line(std::FILE* file, ByteOrder order) {
+  WideText line;
+  for (;;) {
+    const int first = std::getc(file);
+    const int second = first == EOF ? EOF : std::getc(file);
+    if (second == EOF) break;
+    const auto unit = static_cast<char16_t>(order == ByteOrder::kLittleEndian
+                                                ? first | second << 8
+                                                : first << 8 | second);
+    if (unit == u'\n' || unit == u'\0') break;
+    line.push_back(unit);
+  }
+  if (!line.empty() && line.back() == u'\r') line.pop_back();
+  return line;
+}
+
 constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
-WideText DecodeTemplateLine(std::string_view line) {
+WideText DecodeEightBitLine(std::string_view line) {
   if (line.starts_with(kUtf8ByteOrderMark)) line.remove_prefix(kUtf8ByteOrderMark.size());
   if (std::optional<WideText> text = DecodeUtf8(line)) return *std::move(text);
   return DecodeAnsi(line);
 }
+
+// The first line as text: UTF-16 after a byte-order mark FF FE (little-endian)
+// or FE FF (big-endian), otherwise 8-bit text. UTF-16 is read as the bytes
+// stored: text mode would join the bytes 0D 0A inside a code unit pair and end
+// the file at a 1A byte, as in U+041A. Nothing when the file is empty, its size
+// cannot be taken or it cannot be read from the start.
+std::optional<WideText> ReadFirstLine(std::FILE* file) {
+  if (FileSize(file) <= 0 || std::fseek(file, 0, SEEK_SET) != 0) return std::nullopt;
+  const int first = std::getc(file);
+  const int second = std::getc(file);
+  if ((first == 0xFF && second == 0xFE) || (first == 0xFE && second == 0xFF)) {
+    if (!ReadBytesFrom(file, 2)) return std::nullopt;
+    return ReadUtf16Line(file, first == 0xFF ? ByteOrder::kLittleEndian : ByteOrder::kBigEndian);
+  }
+  if (std::fseek(file, 0, SEEK_SET) != 0) return std::nullopt;
+  return DecodeEightBitLine(ReadEightBitLine(file));
+}
+
+// Spaces and tabs alone start nothing: the arguments would be run as the command.
+bool IsBlank(const WideText& text) { return text.find_first_not_of(u" \t") == WideText::npos; }
 
 }  // namespace
 
@@ -58,8 +96,8 @@ Outcome<WideText> ResolveConfigPath(WideText rawCommandLine) {
 Outcome<WideText> ReadCommandTemplate(WideText configPath) {
   std::FILE* file = OpenConfigFile(configPath);
   if (file == nullptr) return LaunchFailure::kConfigNotFound;
-  const std::optional<std::string> line = ReadFirstLine(file);
+  std::optional<WideText> line = ReadFirstLine(file);
   std::fclose(file);
-  if (!line) return LaunchFailure::kConfigEmpty;
-  return DecodeTemplateLine(*line);
+  if (!line || IsBlank(*line)) return LaunchFailure::kConfigEmpty;
+  return *std::move(line);
 }

@@ -56,10 +56,16 @@ class ReadCommandTemplateTest : public testing::Test {
   ScratchDirectory scratch_;
 };
 
-TEST_F(ReadCommandTemplateTest, MissingOrEmptyFileFails) {
+TEST_F(ReadCommandTemplateTest, MissingOrBlankFileFails) {
   EXPECT_EQ(ReadCommandTemplate(WindowsForm(scratch_.path / "absent.ini")),
             Outcome<WideText>(LaunchFailure::kConfigNotFound));
-  EXPECT_EQ(ReadFrom(""), Outcome<WideText>(LaunchFailure::kConfigEmpty));
+  // Empty, a first line that is empty or only blanks, or only a byte-order mark.
+  for (const std::string_view bytes :
+       {std::string_view(""), std::string_view("\n[..]\\app.exe"), std::string_view(" \t \r\napp.exe"),
+        std::string_view("\xEF\xBB\xBF"), std::string_view("\xFF\xFE"),
+        std::string_view("\xFE\xFF\0 \0\t\0\n\0x", 9), std::string_view("\0app.exe", 8)}) {
+    EXPECT_EQ(ReadFrom(bytes), Outcome<WideText>(LaunchFailure::kConfigEmpty)) << bytes;
+  }
 }
 
 TEST_F(ReadCommandTemplateTest, TakesTheFirstLineWithoutItsEnding) {
@@ -73,7 +79,6 @@ TEST_F(ReadCommandTemplateTest, TakesTheFirstLineWithoutItsEnding) {
       {"app.exe -a\r\nsecond line\r\nthird\r\n", u"app.exe -a"},
       {"app.exe -a\nsecond line\n", u"app.exe -a"},
       {"  \"C:\\My Apps\\app.exe\"  \n", u"  \"C:\\My Apps\\app.exe\"  "},
-      {"\n[..]\\app.exe", u""},
       // Nothing after a NUL byte could reach the application.
       {std::string_view("app.exe\0junk\nmore", 17), u"app.exe"},
   };
@@ -96,6 +101,41 @@ TEST_F(ReadCommandTemplateTest, DecodesUtf8OrElseTheAnsiCodePage) {
   };
   for (const auto& c : cases) {
     EXPECT_EQ(PathOrFailure(ReadFrom(c.bytes)), WideText(c.commandTemplate)) << c.bytes;
+  }
+}
+
+// `text` as UTF-16 bytes after the byte-order mark of the order asked for.
+std::string Utf16File(std::u16string_view text, bool bigEndian) {
+  std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (const char16_t unit : text) {
+    const char low = static_cast<char>(unit & 0xFF);
+    const char high = static_cast<char>(unit >> 8);
+    bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+  }
+  return bytes;
+}
+
+TEST_F(ReadCommandTemplateTest, ReadsUtf16InEitherByteOrder) {
+  // U+041A and U+0A0D hold the bytes 1A and 0D 0A, which text mode would take
+  // for an end of file and a line end; U+D800 is an unpaired surrogate.
+  const std::u16string_view line = u"\"C:\\\u041A\u0A0D \u65E5\U0001F680\\app.exe\" -x \xD800";
+  const struct {
+    std::u16string_view after;
+    std::string_view extraBytes;
+  } cases[] = {
+      {u"", ""},
+      {u"\r\nsecond line\r\n", ""},
+      {u"\n", ""},
+      {std::u16string_view(u"\0junk", 5), ""},
+      {u"", "\x41"},  // an odd last byte
+  };
+  for (const bool bigEndian : {false, true}) {
+    for (const auto& c : cases) {
+      EXPECT_EQ(PathOrFailure(ReadFrom(Utf16File(WideText(line) + WideText(c.after), bigEndian) +
+                                       std::string(c.extraBytes))),
+                WideText(line))
+          << bigEndian << testing::PrintToString(WideText(c.after));
+    }
   }
 }
 

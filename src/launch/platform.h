@@ -18,6 +18,11 @@ WideText RawCommandLine();
 // reads as one LF). Returns null when it cannot be opened, whatever the cause.
 std::FILE* OpenConfigFile(const WideText& path);
 
+// Makes the rest of `file` read as the bytes stored, without the text mode's
+// CR LF and end-of-file translation, from byte `offset` on. False when it
+// cannot.
+bool ReadBytesFrom(std::FILE* file, long offset);
+
 // Decodes bytes through the system's ANSI code page.
 WideText DecodeAnsi(std::string_view bytes);
 

@@ -1,4 +1,6 @@
 #include <windows.h>
+#include <fcntl.h>
+#include <io.h>
 
 #include <cstdio>
 #include <limits>
@@ -10,6 +12,12 @@ std::FILE* OpenConfigFile(const WideText& path) {
   std::FILE* file = nullptr;
   if (_wfopen_s(&file, AsWindowsText(path), L"r") != 0) return nullptr;
   return file;
+}
+
+// The stream's buffer holds what text mode already translated; the seek
+// discards it, so every byte from `offset` on is read afresh, untranslated.
+bool ReadBytesFrom(std::FILE* file, long offset) {
+  return _setmode(_fileno(file), _O_BINARY) != -1 && std::fseek(file, offset, SEEK_SET) == 0;
 }
 
 WideText DecodeAnsi(std::string_view bytes) {
