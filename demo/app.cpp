@@ -6,6 +6,12 @@
 //   command line: <GetCommandLineW() as it is>
 //   directory: <current directory>
 //   process id: <process id in decimal>
+//   startup flags: <dwFlags of GetStartupInfoW, in decimal>
+//   show window: <its wShowWindow, in decimal>
+//   title: <its lpTitle>
+//   inherited handle: <yes when it holds the section the end-to-end harness
+//                      passed its launcher as inheritable, else no>
+//   console: <yes when it has a console, else no>
 // The file is replaced in one step, so a reader never sees half of it.
 //
 // After recording, these words of its command line change what it does next:
@@ -16,6 +22,9 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <cstring>
+#include <cwchar>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -53,6 +62,37 @@ std::wstring CurrentDirectory() {
   const DWORD length = GetCurrentDirectoryW(needed, directory.data());
   directory.resize(length < needed ? length : 0);
   return directory;
+}
+
+// A section reaches this process only when every starter in between let
+// handles be inherited.
+bool HoldsInheritedSection() {
+  wchar_t value[32];
+  const DWORD length = GetEnvironmentVariableW(kInheritableVariable, value, 32);
+  if (length == 0 || length >= 32) {
+    return false;
+  }
+  const auto section = reinterpret_cast<HANDLE>(
+      static_cast<std::uintptr_t>(std::wcstoull(value, nullptr, 10)));
+  const void* view = MapViewOfFile(section, FILE_MAP_READ, 0, 0, sizeof(kInheritedMarker));
+  if (view == nullptr) {
+    return false;
+  }
+  const bool marked = std::memcmp(view, kInheritedMarker, sizeof(kInheritedMarker)) == 0;
+  UnmapViewOfFile(view);
+  return marked;
+}
+
+// What the process was given besides its command line and directory.
+std::string StartParameters() {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  GetStartupInfoW(&startup);
+  return "startup flags: " + std::to_string(startup.dwFlags) + "\n" +
+         "show window: " + std::to_string(startup.wShowWindow) + "\n" +
+         "title: " + Utf8(startup.lpTitle != nullptr ? startup.lpTitle : L"") + "\n" +
+         "inherited handle: " + (HoldsInheritedSection() ? "yes" : "no") + "\n" +
+         "console: " + (GetConsoleCP() != 0 ? "yes" : "no") + "\n";
 }
 
 // Writes a sibling temporary file and moves it over the record, so that a
@@ -102,7 +142,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   const std::wstring commandLine = GetCommandLineW();
   const std::string record = "command line: " + Utf8(commandLine) + "\n" +
                              "directory: " + Utf8(CurrentDirectory()) + "\n" +
-                             "process id: " + std::to_string(GetCurrentProcessId()) + "\n";
+                             "process id: " + std::to_string(GetCurrentProcessId()) + "\n" +
+                             StartParameters();
   if (!WriteRecord(RecordPathOf(OwnExecutablePath()), record)) {
     return 1;
   }

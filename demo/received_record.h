@@ -19,6 +19,12 @@ inline std::wstring RecordPathOf(const std::wstring& executable) {
   return executable.substr(0, hasExtension ? dot : executable.size()) + L".received.txt";
 }
 
+// The end-to-end harness offers its launcher an inheritable section that holds
+// kInheritedMarker and names its handle value, in decimal, in this environment
+// variable; the application records whether the section reached it.
+inline constexpr wchar_t kInheritableVariable[] = L"LAUNCHER_E2E_INHERITABLE";
+inline constexpr char kInheritedMarker[] = "handed down by the end-to-end harness";
+
 // `text` in UTF-8, the record's encoding.
 inline std::string Utf8(std::wstring_view text) {
   if (text.empty()) return {};

@@ -1,9 +1,10 @@
 #pragma once
 
-// UTF-8 for the test programs, which need it to write paths and expected
-// templates; the launcher itself only decodes.
+// UTF-8 and UTF-16 bytes for the test programs, which need them to write
+// paths and configuration files; the launcher itself only decodes.
 
 #include <string>
+#include <string_view>
 
 // Appends the UTF-8 form of `codePoint`, which must be a Unicode scalar value.
 inline void AppendUtf8(std::string& out, char32_t codePoint) {
@@ -22,4 +23,18 @@ inline void AppendUtf8(std::string& out, char32_t codePoint) {
     out.push_back(static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F)));
     out.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
   }
+}
+
+// `text` as a UTF-16 file stores it: the byte-order mark of the order asked
+// for, then each code unit in that order.
+template <typename Unit>
+std::string Utf16FileBytes(std::basic_string_view<Unit> text, bool bigEndian) {
+  static_assert(sizeof(Unit) == 2, "UTF-16 code units");
+  std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (const Unit unit : text) {
+    const char low = static_cast<char>(unit & 0xFF);
+    const char high = static_cast<char>((unit >> 8) & 0xFF);
+    bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+  }
+  return bytes;
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "test_files.h"
+#include "utf8_encoding.h"
 
 namespace {
 
@@ -104,17 +105,6 @@ TEST_F(ReadCommandTemplateTest, DecodesUtf8OrElseTheAnsiCodePage) {
   }
 }
 
-// `text` as UTF-16 bytes after the byte-order mark of the order asked for.
-std::string Utf16File(std::u16string_view text, bool bigEndian) {
-  std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
-  for (const char16_t unit : text) {
-    const char low = static_cast<char>(unit & 0xFF);
-    const char high = static_cast<char>(unit >> 8);
-    bytes += bigEndian ? std::string{high, low} : std::string{low, high};
-  }
-  return bytes;
-}
-
 TEST_F(ReadCommandTemplateTest, ReadsUtf16InEitherByteOrder) {
   // U+041A and U+0A0D hold the bytes 1A and 0D 0A, which text mode would take
   // for an end of file and a line end; U+D800 is an unpaired surrogate.
@@ -131,7 +121,7 @@ TEST_F(ReadCommandTemplateTest, ReadsUtf16InEitherByteOrder) {
   };
   for (const bool bigEndian : {false, true}) {
     for (const auto& c : cases) {
-      EXPECT_EQ(PathOrFailure(ReadFrom(Utf16File(WideText(line) + WideText(c.after), bigEndian) +
+      EXPECT_EQ(PathOrFailure(ReadFrom(Utf16FileBytes<char16_t>(WideText(line) + WideText(c.after), bigEndian) +
                                        std::string(c.extraBytes))),
                 WideText(line))
           << bigEndian << testing::PrintToString(WideText(c.after));

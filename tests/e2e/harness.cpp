@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <filesystem>
 #include <set>
 #include <system_error>
@@ -58,28 +59,71 @@ std::optional<std::string> ReadWholeFile(const std::wstring& path) {
   return bytes;
 }
 
-// Splits "command line: ...\ndirectory: ...\nprocess id: ...\n" into its values.
+std::optional<DWORD> ParseNumber(std::string_view text) {
+  DWORD number = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
+    return std::nullopt;
+  }
+  return number;
+}
+
+std::optional<bool> ParseYesNo(std::string_view text) {
+  if (text == "yes" || text == "no") {
+    return text == "yes";
+  }
+  return std::nullopt;
+}
+
+// Splits the record, a "label: value" line for each field in this order, into
+// its values.
 std::optional<ProbeRecord> ParseRecord(std::string_view bytes) {
-  constexpr std::string_view kLabels[] = {"command line: ", "directory: ", "process id: "};
-  std::string values[3];
-  for (size_t i = 0; i < 3; ++i) {
+  constexpr std::string_view kLabels[] = {
+      "command line: ", "directory: ", "process id: ", "startup flags: ",
+      "show window: ", "title: ", "inherited handle: ", "console: "};
+  std::string_view values[std::size(kLabels)];
+  for (size_t i = 0; i < std::size(kLabels); ++i) {
     const size_t end = bytes.find('\n');
     if (end == std::string_view::npos || !bytes.starts_with(kLabels[i])) {
       return std::nullopt;
     }
-    values[i] = std::string(bytes.substr(kLabels[i].size(), end - kLabels[i].size()));
+    values[i] = bytes.substr(kLabels[i].size(), end - kLabels[i].size());
     bytes.remove_prefix(end + 1);
   }
   const auto commandLine = FromUtf8(values[0]);
   const auto directory = FromUtf8(values[1]);
-  DWORD processId = 0;
-  const auto [end, error] =
-      std::from_chars(values[2].data(), values[2].data() + values[2].size(), processId);
-  if (!bytes.empty() || !commandLine || !directory || error != std::errc() || values[2].empty() ||
-      end != values[2].data() + values[2].size()) {
+  const auto processId = ParseNumber(values[2]);
+  const auto startupFlags = ParseNumber(values[3]);
+  const auto showWindow = ParseNumber(values[4]);
+  const auto title = FromUtf8(values[5]);
+  const auto inheritedHandle = ParseYesNo(values[6]);
+  const auto console = ParseYesNo(values[7]);
+  if (!bytes.empty() || !commandLine || !directory || !processId || !startupFlags ||
+      !showWindow || !title || !inheritedHandle || !console) {
     return std::nullopt;
   }
-  return ProbeRecord{*commandLine, *directory, processId};
+  return ProbeRecord{*commandLine, *directory,   *processId,       *startupFlags,
+                     *showWindow,  *title,       *inheritedHandle, *console};
+}
+
+// Once per test program: an inheritable section holding kInheritedMarker,
+// named to the launcher and, through the environment it hands on, to the
+// probe.
+void OfferInheritableSection() {
+  static const bool offered = [] {
+    SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
+    const HANDLE section = CreateFileMappingW(INVALID_HANDLE_VALUE, &inheritable, PAGE_READWRITE,
+                                              0, sizeof(kInheritedMarker), nullptr);
+    void* view = section == nullptr ? nullptr : MapViewOfFile(section, FILE_MAP_WRITE, 0, 0, 0);
+    if (view == nullptr) {
+      return false;
+    }
+    std::memcpy(view, kInheritedMarker, sizeof(kInheritedMarker));
+    UnmapViewOfFile(view);
+    const auto value = std::to_wstring(reinterpret_cast<std::uintptr_t>(section));
+    return SetEnvironmentVariableW(kInheritableVariable, value.c_str()) != FALSE;
+  }();
+  EXPECT_TRUE(offered) << "cannot offer an inheritable section, error " << GetLastError();
 }
 
 }  // namespace
@@ -178,7 +222,8 @@ bool WriteBytes(const std::wstring& path, std::string_view bytes) {
 
 void PrintTo(const ShownBox& box, std::ostream* out) {
   *out << "{caption " << testing::PrintToString(box.caption) << ", text "
-       << testing::PrintToString(box.text) << "}";
+       << testing::PrintToString(box.text) << (box.icon ? ", icon" : ", no icon")
+       << (box.topmost ? ", topmost" : "") << "}";
 }
 
 namespace {
@@ -212,7 +257,8 @@ LaunchOutcome RunOnce(const std::wstring& program, const std::wstring& commandLi
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process{};
   std::wstring writableCommandLine = commandLine;
-  if (!CreateProcessW(program.c_str(), writableCommandLine.data(), nullptr, nullptr, FALSE, 0,
+  OfferInheritableSection();
+  if (!CreateProcessW(program.c_str(), writableCommandLine.data(), nullptr, nullptr, TRUE, 0,
                       nullptr, directory.c_str(), &startup, &process)) {
     outcome.startError = GetLastError();
     return outcome;
@@ -227,7 +273,8 @@ LaunchOutcome RunOnce(const std::wstring& program, const std::wstring& commandLi
     const bool exited = WaitForSingleObject(process.hProcess, kPollMs) == WAIT_OBJECT_0;
     for (HWND box : MessageBoxesOf(process.dwProcessId)) {
       if (seen.insert(box).second) {
-        outcome.boxes.push_back({MessageBoxCaption(box), MessageBoxText(box)});
+        outcome.boxes.push_back(
+            {MessageBoxCaption(box), MessageBoxText(box), ShowsIcon(box), IsTopmost(box)});
         PROCESS_MEMORY_COUNTERS memory{};
         memory.cb = sizeof(memory);
         if (outcome.peakWorkingSetAtBox == 0 &&

@@ -42,10 +42,12 @@ bool CopyInto(const std::wstring& source, const std::wstring& target);
 // missing parent directories and replacing any existing file.
 bool WriteBytes(const std::wstring& path, std::string_view bytes);
 
-// Text of a message box the launcher showed.
+// A message box the launcher showed.
 struct ShownBox {
   std::wstring caption;
   std::wstring text;
+  bool icon = false;
+  bool topmost = false;  // system-modal or topmost, not application-modal
   friend bool operator==(const ShownBox&, const ShownBox&) = default;
 };
 void PrintTo(const ShownBox& box, std::ostream* out);
@@ -64,7 +66,8 @@ struct LaunchOutcome {
   std::wstring awaitedModulePath;
 };
 
-// Starts `program` with exactly this command line and current directory, then
+// Starts `program` with exactly this command line and current directory, and
+// lets it inherit a section that the probe looks for (kInheritableVariable), then
 // waits up to 30 s for it to exit, reading and dismissing (OK) each message box
 // its process shows. Never leaves the launcher running. A run that Wine's
 // process creation failed with ERROR_INTERNAL_ERROR is made again (twice at most).
@@ -79,6 +82,11 @@ struct ProbeRecord {
   std::wstring commandLine;
   std::wstring directory;
   DWORD processId = 0;
+  DWORD startupFlags = 0;  // from GetStartupInfoW
+  DWORD showWindow = 0;
+  std::wstring title;
+  bool inheritedHandle = false;  // it holds the section offered to the launcher
+  bool console = false;
 };
 
 // Waits up to 30 s for the probe's record at `recordPath` (see RecordPathOf)

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "harness.h"
+#include "utf8_encoding.h"
 
 namespace {
 
@@ -79,7 +80,7 @@ class LauncherEndToEnd : public testing::Test {
   static void ExpectOneBox(const LaunchOutcome& outcome, const std::wstring& text) {
     EXPECT_TRUE(outcome.exited);
     EXPECT_EQ(outcome.exitCode, 1u);
-    EXPECT_EQ(outcome.boxes, (std::vector<ShownBox>{{kCaption, text}}));
+    EXPECT_EQ(outcome.boxes, (std::vector<ShownBox>{{kCaption, text, true, false}}));
   }
 
   static std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
@@ -96,6 +97,14 @@ TEST_F(LauncherEndToEnd, TypicalRunStartsApplicationInLauncherDirectory) {
   ASSERT_TRUE(record);
   EXPECT_EQ(record->commandLine, root_ + L"\\rt\\app.exe -home " + root_ + L"\\bin");
   EXPECT_EQ(record->directory, root_ + L"\\bin");
+  // Nothing passed on but the command line and directory: no show-window
+  // request, no title (Windows then gives the program's path), no handles
+  // (the launcher itself was offered one), no console.
+  EXPECT_EQ(record->startupFlags, 0u);
+  EXPECT_EQ(record->showWindow, 0u);
+  EXPECT_EQ(record->title, root_ + L"\\rt\\app.exe");
+  EXPECT_FALSE(record->inheritedHandle);
+  EXPECT_FALSE(record->console);
 }
 
 TEST_F(LauncherEndToEnd, ForwardsArgumentsUnchangedAfterOneSpace) {
@@ -137,8 +146,12 @@ TEST_F(LauncherEndToEnd, ConfigurationProblemsNameTheConfigurationPath) {
   ExpectOneBox(Run(Quoted(Bin() + L"\\viewer.Exe.exe")),
                L"Unable to find the configuration file '" + Bin() + L"\\viewer.ini'.");
 
-  WriteConfig("");
-  ExpectOneBox(Run(Quoted(Viewer())), L"The configuration file '" + Config() + L"' is empty.");
+  // Empty, or a first line of nothing but blanks.
+  for (const std::string_view blank : {"", " \t\r\n[..]\\rt\\app.exe"}) {
+    WriteConfig(blank);
+    ExpectOneBox(Run(Quoted(Viewer()) + L" one"),
+                 L"The configuration file '" + Config() + L"' is empty.");
+  }
 }
 
 TEST_F(LauncherEndToEnd, ApplicationFailuresShowWholeExpandedCommandLine) {
@@ -207,6 +220,19 @@ TEST_F(LauncherEndToEnd, DecodesTemplateAsUtf8OrElseAnsi) {
     SCOPED_TRACE(testing::PrintToString(testCase.config));
     WriteConfig(testCase.config);
     EXPECT_EQ(ReceivedCommandLine(Quoted(Viewer())), testCase.received);
+  }
+}
+
+TEST_F(LauncherEndToEnd, ReadsUtf16ConfigurationInEitherByteOrder) {
+  // U+041A holds the byte 1A, which the runtime's text mode reads as an end of file.
+  home_ = root_ + L"\\\u041A\u00E9 \u4E2D";
+  Install(std::nullopt);
+  const std::wstring_view config = L"\"[..]\\rt\\app.exe\" -name Zo\u00EB\r\nsecond line\r\n";
+  for (const bool bigEndian : {false, true}) {
+    SCOPED_TRACE(bigEndian ? "big-endian" : "little-endian");
+    WriteConfig(Utf16FileBytes(config, bigEndian));
+    EXPECT_EQ(ReceivedCommandLine(Quoted(Viewer()) + L" \u00E9 \"a b\""),
+              Quoted(home_ + L"\\rt\\app.exe") + L" -name Zo\u00EB \u00E9 \"a b\"");
   }
 }
 

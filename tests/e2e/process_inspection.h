@@ -55,6 +55,23 @@ inline std::wstring MessageBoxText(HWND box) {
   return text;
 }
 
+// Whether a message box shows an icon. Which one cannot be told from another
+// process: its handle is the showing process's own, and Wine refuses to
+// describe it elsewhere (GetIconInfoExW fails with ERROR_INVALID_CURSOR_HANDLE).
+inline bool ShowsIcon(HWND box) {
+  for (HWND item = GetWindow(box, GW_CHILD); item != nullptr; item = GetWindow(item, GW_HWNDNEXT)) {
+    if ((GetWindowLongW(item, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
+        SendMessageW(item, STM_GETICON, 0, 0) != 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Whether the box stays above all other windows, as a system-modal or topmost
+// box does; an application-modal box does not.
+inline bool IsTopmost(HWND box) { return (GetWindowLongW(box, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
+
 // The process's loaded module with this file name (any letter case); null when
 // it has none.
 inline HMODULE LoadedModule(HANDLE process, std::wstring_view fileName) {
