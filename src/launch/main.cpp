@@ -1,12 +1,13 @@
 #include <windows.h>
 
+#include "launch/dll_search_win32.h"
 #include "launch/launch_sequence.h"
 #include "launch/win32_text.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR argumentTail, int) {
-  // Before anything can load a DLL on the launcher's behalf: search System32
-  // only, so that a DLL planted beside the launcher is never loaded into it.
-  // The started application has a search order of its own.
-  SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  // Before anything can load a DLL on the launcher's behalf, so that a DLL
+  // planted beside the launcher is never loaded into it. The started
+  // application has a search order of its own.
+  LimitDllSearch(GetModuleHandleW(L"kernel32.dll"));
   return static_cast<int>(RunLauncher(FromWindowsText(argumentTail)));
 }

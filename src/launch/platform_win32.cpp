@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "launch/dll_search_win32.h"
 #include "launch/platform.h"
 #include "launch/win32_text.h"
 
@@ -24,7 +25,7 @@ std::optional<std::uint32_t> StartApplication(WideText commandLine, WideText dir
 // the message cannot be shown; the exit status still reports the failure.
 void ShowLaunchError(WideText message) {
   using MessageBoxFunction = decltype(&MessageBoxW);
-  const HMODULE user32 = LoadLibraryExW(L"user32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  const HMODULE user32 = LoadUser32();
   if (user32 == nullptr) return;
   const FARPROC address = GetProcAddress(user32, "MessageBoxW");
   if (address == nullptr) return;

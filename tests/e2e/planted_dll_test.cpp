@@ -7,6 +7,7 @@
 #include <string>
 
 #include "harness.h"
+#include "launch/dll_search_win32.h"
 
 namespace {
 
@@ -57,4 +58,24 @@ TEST(PlantedDll, IsNotLoadedIntoTheLauncher) {
   EXPECT_NE(outcome.awaitedModulePath, L"") << "the launcher never loaded " << kLoadedByName;
   EXPECT_NE(outcome.awaitedModulePath, planted);
   RemoveTree(root);
+}
+
+TEST(PlantedDll, SearchIsNarrowedWhereSetDefaultDllDirectoriesIsMissing) {
+  // This program's own module exports no SetDefaultDllDirectories, as KERNEL32
+  // of a Windows without the update does not. The DLL directory set first
+  // must be replaced by the empty one, which takes the current directory out
+  // of the search on Windows (Wine 8 keeps searching it all the same).
+  wchar_t system[MAX_PATH];
+  ASSERT_NE(GetSystemDirectoryW(system, MAX_PATH), 0u);
+  ASSERT_TRUE(SetDllDirectoryW(system));
+  EXPECT_EQ(LimitDllSearch(GetModuleHandleW(nullptr)), DllSearch::kNoCurrentDirectory);
+  wchar_t directory[MAX_PATH] = L"unread";
+  EXPECT_EQ(GetDllDirectoryW(MAX_PATH, directory), 0u);
+  EXPECT_EQ(std::wstring(directory), L"");
+
+  // The box's USER32 still loads, by its full path.
+  const HMODULE user32 = LoadUser32();
+  EXPECT_NE(user32, nullptr);
+  EXPECT_EQ(user32, GetModuleHandleW(L"user32.dll"));
+  SetDllDirectoryW(nullptr);
 }

@@ -23,6 +23,36 @@ PNG_SIGNATURE = b"\x89PNG\r\n\x1a\n"
 # error box.
 WINDOWS_DLLS = ["kernel32.dll", "msvcrt.dll"]
 
+# Every function the launcher may import, each one reviewed as present in the
+# 64-bit Windows Vista SP2 without updates, the oldest Windows its subsystem
+# version admits: a function Vista lacks would keep the file from loading at
+# all there. A new import fails the check until it has been reviewed and added.
+# Functions of later Windows (SetDefaultDllDirectories among them) are looked
+# up at run time instead.
+VISTA_SP2_IMPORTS = {
+    "kernel32.dll": {
+        "CloseHandle", "CreateProcessW", "CreateSemaphoreW", "DeleteCriticalSection",
+        "EnterCriticalSection", "GetCommandLineW", "GetCurrentProcessId",
+        "GetCurrentThreadId", "GetLastError", "GetModuleHandleW", "GetProcAddress",
+        "GetStartupInfoW", "GetSystemDirectoryW", "GetSystemTimeAsFileTime",
+        "GetTickCount64", "InitializeCriticalSection", "LeaveCriticalSection",
+        "LoadLibraryW", "MultiByteToWideChar", "QueryPerformanceCounter",
+        "RaiseException", "ReleaseSemaphore", "RtlCaptureContext",
+        "RtlLookupFunctionEntry", "RtlUnwindEx", "RtlVirtualUnwind", "SetDllDirectoryW",
+        "SetLastError", "SetUnhandledExceptionFilter", "Sleep", "TlsAlloc", "TlsFree",
+        "TlsGetValue", "TlsSetValue", "VirtualProtect", "VirtualQuery",
+        "WaitForSingleObject", "__C_specific_handler",
+    },
+    "msvcrt.dll": {
+        "__iob_func", "__set_app_type", "__setusermatherr", "__wgetmainargs",
+        "__winitenv", "_amsg_exit", "_cexit", "_commode", "_fileno", "_fmode",
+        "_initterm", "_onexit", "_setmode", "_wcmdln", "_wfopen_s", "abort", "calloc",
+        "exit", "fclose", "fprintf", "free", "fseek", "ftell", "fwrite", "getc",
+        "malloc", "memcpy", "memmove", "memset", "realloc", "signal", "strcmp",
+        "strlen", "strncmp", "vfprintf", "wcslen",
+    },
+}
+
 # The launcher's stack-check failure: mov ecx, FAST_FAIL_STACK_COOKIE_CHECK_FAILURE;
 # int 0x29.
 STACK_CHECK_FAILURE = bytes([0xB9, 0x02, 0x00, 0x00, 0x00, 0xCD, 0x29])
@@ -131,9 +161,12 @@ def imported_functions(pe, dll):
 def check_imports(pe, report):
     dlls = sorted(entry.dll.decode().lower() for entry in pe.DIRECTORY_ENTRY_IMPORT)
     report.check("imported DLLs", dlls, WINDOWS_DLLS)
-    # Restricts the DLL search to System32 at start-up.
-    report.check("SetDefaultDllDirectories imported",
-                 "SetDefaultDllDirectories" in imported_functions(pe, "kernel32.dll"), True)
+    for dll, reviewed in VISTA_SP2_IMPORTS.items():
+        report.check(f"{dll} imports not known on Vista SP2",
+                     sorted(imported_functions(pe, dll) - reviewed), [])
+    # Narrows the DLL search at start-up where Windows has the function.
+    report.check("SetDefaultDllDirectories looked up at run time",
+                 b"SetDefaultDllDirectories\0" in bytes(pe.__data__), True)
 
 
 def check_stack_protection(pe, report):

@@ -1,0 +1,27 @@
+#pragma once
+
+// Where the launcher loads DLLs from. Windows looks for a DLL named without a
+// path beside the program and in the current directory too, where anyone who
+// can write there could plant one; the launcher narrows that before anything
+// loads a DLL for it.
+
+#include <windows.h>
+
+enum class DllSearch {
+  // System32 only (SetDefaultDllDirectories: Windows 8 and later; Vista SP2,
+  // 7, Server 2008 and 2008 R2 with update KB2533623).
+  kSystem32Only,
+  // The current directory taken out of the search (SetDllDirectoryW(L"")),
+  // where SetDefaultDllDirectories does not exist.
+  kNoCurrentDirectory,
+};
+
+// Narrows the search as far as this Windows allows, looking the function up in
+// `kernel32` at run time: importing it would keep the launcher from loading at
+// all on a Windows without it.
+DllSearch LimitDllSearch(HMODULE kernel32);
+
+// USER32, loaded by its full System32 path, which every Windows accepts
+// (LOAD_LIBRARY_SEARCH_SYSTEM32 needs the same update as above). Null when it
+// cannot be loaded.
+HMODULE LoadUser32();
