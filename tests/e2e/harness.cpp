@@ -222,7 +222,7 @@ bool WriteBytes(const std::wstring& path, std::string_view bytes) {
 
 void PrintTo(const ShownBox& box, std::ostream* out) {
   *out << "{caption " << testing::PrintToString(box.caption) << ", text "
-       << testing::PrintToString(box.text) << (box.icon ? ", icon" : ", no icon")
+       << testing::PrintToString(box.text) << ", icon " << testing::PrintToString(box.icon)
        << (box.topmost ? ", topmost" : "") << "}";
 }
 
@@ -249,6 +249,21 @@ std::wstring AwaitModule(HANDLE process, std::wstring_view name) {
   return path;
 }
 
+// Has box_icon_hook name the icons of the boxes that the thread shows.
+HHOOK HookBoxIcons(DWORD threadId) {
+  static const HMODULE hookModule = LoadLibraryW(BesideThisProgram(L"box_icon_hook.dll").c_str());
+  const FARPROC address =
+      hookModule == nullptr ? nullptr : GetProcAddress(hookModule, "NameBoxIcon");
+  const HHOOK hook =
+      address == nullptr
+          ? nullptr
+          : SetWindowsHookExW(WH_CALLWNDPROCRET,
+                              reinterpret_cast<HOOKPROC>(reinterpret_cast<void (*)()>(address)),
+                              hookModule, threadId);
+  EXPECT_NE(hook, nullptr) << "cannot hook the launcher's boxes, error " << GetLastError();
+  return hook;
+}
+
 // One start of the launcher, watched until it exits.
 LaunchOutcome RunOnce(const std::wstring& program, const std::wstring& commandLine,
                       const std::wstring& directory, std::wstring_view awaitModule) {
@@ -258,12 +273,14 @@ LaunchOutcome RunOnce(const std::wstring& program, const std::wstring& commandLi
   PROCESS_INFORMATION process{};
   std::wstring writableCommandLine = commandLine;
   OfferInheritableSection();
-  if (!CreateProcessW(program.c_str(), writableCommandLine.data(), nullptr, nullptr, TRUE, 0,
-                      nullptr, directory.c_str(), &startup, &process)) {
+  if (!CreateProcessW(program.c_str(), writableCommandLine.data(), nullptr, nullptr, TRUE,
+                      CREATE_SUSPENDED, nullptr, directory.c_str(), &startup, &process)) {
     outcome.startError = GetLastError();
     return outcome;
   }
   outcome.started = true;
+  const HHOOK hook = HookBoxIcons(process.dwThreadId);
+  ResumeThread(process.hThread);
   CloseHandle(process.hThread);
 
   std::set<HWND> seen;
@@ -274,7 +291,7 @@ LaunchOutcome RunOnce(const std::wstring& program, const std::wstring& commandLi
     for (HWND box : MessageBoxesOf(process.dwProcessId)) {
       if (seen.insert(box).second) {
         outcome.boxes.push_back(
-            {MessageBoxCaption(box), MessageBoxText(box), ShowsIcon(box), IsTopmost(box)});
+            {MessageBoxCaption(box), MessageBoxText(box), MessageBoxIcon(box), IsTopmost(box)});
         PROCESS_MEMORY_COUNTERS memory{};
         memory.cb = sizeof(memory);
         if (outcome.peakWorkingSetAtBox == 0 &&
@@ -300,6 +317,7 @@ LaunchOutcome RunOnce(const std::wstring& program, const std::wstring& commandLi
   }
   GetExitCodeProcess(process.hProcess, &outcome.exitCode);
   CloseHandle(process.hProcess);
+  UnhookWindowsHookEx(hook);
   return outcome;
 }
 

@@ -46,7 +46,7 @@ bool WriteBytes(const std::wstring& path, std::string_view bytes);
 struct ShownBox {
   std::wstring caption;
   std::wstring text;
-  bool icon = false;
+  std::wstring icon;  // see MessageBoxIcon
   bool topmost = false;  // system-modal or topmost, not application-modal
   friend bool operator==(const ShownBox&, const ShownBox&) = default;
 };

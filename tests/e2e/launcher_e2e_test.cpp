@@ -80,7 +80,7 @@ class LauncherEndToEnd : public testing::Test {
   static void ExpectOneBox(const LaunchOutcome& outcome, const std::wstring& text) {
     EXPECT_TRUE(outcome.exited);
     EXPECT_EQ(outcome.exitCode, 1u);
-    EXPECT_EQ(outcome.boxes, (std::vector<ShownBox>{{kCaption, text, true, false}}));
+    EXPECT_EQ(outcome.boxes, (std::vector<ShownBox>{{kCaption, text, L"error", false}}));
   }
 
   static std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }

@@ -11,6 +11,7 @@
 #include <iterator>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // The visible message boxes (dialogs) that the process shows, in z-order.
@@ -55,17 +56,36 @@ inline std::wstring MessageBoxText(HWND box) {
   return text;
 }
 
-// Whether a message box shows an icon. Which one cannot be told from another
-// process: its handle is the showing process's own, and Wine refuses to
-// describe it elsewhere (GetIconInfoExW fails with ERROR_INVALID_CURSOR_HANDLE).
-inline bool ShowsIcon(HWND box) {
+// The handle of the icon a message box shows, null when it shows none; valid
+// only in the process that shows the box.
+inline HICON MessageBoxIconHandle(HWND box) {
   for (HWND item = GetWindow(box, GW_CHILD); item != nullptr; item = GetWindow(item, GW_HWNDNEXT)) {
-    if ((GetWindowLongW(item, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
-        SendMessageW(item, STM_GETICON, 0, 0) != 0) {
-      return true;
+    if ((GetWindowLongW(item, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+      return reinterpret_cast<HICON>(SendMessageW(item, STM_GETICON, 0, 0));
     }
   }
-  return false;
+  return nullptr;
+}
+
+// Where box_icon_hook names the resource of a box's icon.
+inline constexpr wchar_t kBoxIconProperty[] = L"LauncherE2eBoxIcon";
+
+// The standard icon a message box shows: L"error", L"warning",
+// L"information", L"question"; L"none" without one; L"unnamed" when no
+// box_icon_hook named it.
+inline std::wstring MessageBoxIcon(HWND box) {
+  if (MessageBoxIconHandle(box) == nullptr) {
+    return L"none";
+  }
+  const auto resource = reinterpret_cast<ULONG_PTR>(GetPropW(box, kBoxIconProperty));
+  const std::pair<ULONG_PTR, const wchar_t*> kIcons[] = {
+      {32513, L"error"}, {32515, L"warning"}, {32516, L"information"}, {32514, L"question"}};
+  for (const auto& [id, name] : kIcons) {
+    if (resource == id) {
+      return name;
+    }
+  }
+  return L"unnamed";
 }
 
 // Whether the box stays above all other windows, as a system-modal or topmost
