@@ -61,10 +61,10 @@ TEST_F(ReadCommandTemplateTest, MissingOrBlankFileFails) {
   EXPECT_EQ(ReadCommandTemplate(WindowsForm(scratch_.path / "absent.ini")),
             Outcome<WideText>(LaunchFailure::kConfigNotFound));
   // Empty, a first line that is empty or only blanks, or only a byte-order mark.
-  for (const std::string_view bytes :
-       {std::string_view(""), std::string_view("\n[..]\\app.exe"), std::string_view(" \t \r\napp.exe"),
-        std::string_view("\xEF\xBB\xBF"), std::string_view("\xFF\xFE"),
-        std::string_view("\xFE\xFF\0 \0\t\0\n\0x", 9), std::string_view("\0app.exe", 8)}) {
+  const std::string_view blanks[] = {
+      "", "\n[..]\\app.exe", " \t \r\napp.exe", "\xEF\xBB\xBF", "\xFF\xFE",
+      std::string_view("\xFE\xFF\0 \0\t\0\n\0x", 9), std::string_view("\0app.exe", 8)};
+  for (const std::string_view bytes : blanks) {
     EXPECT_EQ(ReadFrom(bytes), Outcome<WideText>(LaunchFailure::kConfigEmpty)) << bytes;
   }
 }
@@ -121,9 +121,9 @@ TEST_F(ReadCommandTemplateTest, ReadsUtf16InEitherByteOrder) {
   };
   for (const bool bigEndian : {false, true}) {
     for (const auto& c : cases) {
-      EXPECT_EQ(PathOrFailure(ReadFrom(Utf16FileBytes<char16_t>(WideText(line) + WideText(c.after), bigEndian) +
-                                       std::string(c.extraBytes))),
-                WideText(line))
+      const std::string bytes =
+          Utf16FileBytes<char16_t>(WideText(line) + WideText(c.after), bigEndian);
+      EXPECT_EQ(PathOrFailure(ReadFrom(bytes + std::string(c.extraBytes))), WideText(line))
           << bigEndian << testing::PrintToString(WideText(c.after));
     }
   }

@@ -3,13 +3,8 @@
 #include <string>
 
 DllSearch LimitDllSearch(HMODULE kernel32) {
-  using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
-  const FARPROC address =
-      kernel32 == nullptr ? nullptr : GetProcAddress(kernel32, "SetDefaultDllDirectories");
-  // GCC accepts a cast between unrelated function types only through
-  // void (*)(), which stands for "any function".
-  const auto setDefaultDllDirectories = reinterpret_cast<SetDefaultDllDirectoriesFunction>(
-      reinterpret_cast<void (*)()>(address));
+  const auto setDefaultDllDirectories = AsFunction<BOOL(WINAPI*)(DWORD)>(
+      kernel32 == nullptr ? nullptr : GetProcAddress(kernel32, "SetDefaultDllDirectories"));
   if (setDefaultDllDirectories != nullptr &&
       setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
     return DllSearch::kSystem32Only;

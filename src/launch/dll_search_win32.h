@@ -25,3 +25,11 @@ DllSearch LimitDllSearch(HMODULE kernel32);
 // (LOAD_LIBRARY_SEARCH_SYSTEM32 needs the same update as above). Null when it
 // cannot be loaded.
 HMODULE LoadUser32();
+
+// `address`, from GetProcAddress, as the function type it is known to have.
+// GCC accepts a cast between unrelated function types only through
+// void (*)(), which stands for "any function".
+template <typename Function>
+Function AsFunction(FARPROC address) {
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address));
+}

@@ -24,14 +24,9 @@ std::optional<std::uint32_t> StartApplication(WideText commandLine, WideText dir
 // initialisation, and a run that goes well never shows a box. Without USER32
 // the message cannot be shown; the exit status still reports the failure.
 void ShowLaunchError(WideText message) {
-  using MessageBoxFunction = decltype(&MessageBoxW);
   const HMODULE user32 = LoadUser32();
   if (user32 == nullptr) return;
-  const FARPROC address = GetProcAddress(user32, "MessageBoxW");
-  if (address == nullptr) return;
-  // GCC accepts a cast between unrelated function types only through
-  // void (*)(), which stands for "any function".
-  const auto showBox =
-      reinterpret_cast<MessageBoxFunction>(reinterpret_cast<void (*)()>(address));
+  const auto showBox = AsFunction<decltype(&MessageBoxW)>(GetProcAddress(user32, "MessageBoxW"));
+  if (showBox == nullptr) return;
   showBox(nullptr, AsWindowsText(message), L"Application Launch Error", MB_ICONERROR);
 }

@@ -9,6 +9,7 @@
 #include <set>
 #include <system_error>
 
+#include "launch/dll_search_win32.h"
 #include "process_inspection.h"
 
 namespace {
@@ -252,14 +253,11 @@ std::wstring AwaitModule(HANDLE process, std::wstring_view name) {
 // Has box_icon_hook name the icons of the boxes that the thread shows.
 HHOOK HookBoxIcons(DWORD threadId) {
   static const HMODULE hookModule = LoadLibraryW(BesideThisProgram(L"box_icon_hook.dll").c_str());
-  const FARPROC address =
-      hookModule == nullptr ? nullptr : GetProcAddress(hookModule, "NameBoxIcon");
-  const HHOOK hook =
-      address == nullptr
-          ? nullptr
-          : SetWindowsHookExW(WH_CALLWNDPROCRET,
-                              reinterpret_cast<HOOKPROC>(reinterpret_cast<void (*)()>(address)),
-                              hookModule, threadId);
+  const auto nameBoxIcon = AsFunction<HOOKPROC>(
+      hookModule == nullptr ? nullptr : GetProcAddress(hookModule, "NameBoxIcon"));
+  const HHOOK hook = nameBoxIcon == nullptr
+                         ? nullptr
+                         : SetWindowsHookExW(WH_CALLWNDPROCRET, nameBoxIcon, hookModule, threadId);
   EXPECT_NE(hook, nullptr) << "cannot hook the launcher's boxes, error " << GetLastError();
   return hook;
 }
