@@ -19,6 +19,7 @@ struct IconImage {
   std::uint8_t height = 0;
   std::uint8_t colourCount = 0;
   Bytes data;
+  friend bool operator==(const IconImage&, const IconImage&) = default;
 };
 
 enum class IconFileProblem {
