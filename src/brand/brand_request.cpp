@@ -9,7 +9,14 @@ constexpr std::u16string_view kUsage =
     u"[--description TEXT] [--product-name TEXT] [--company TEXT] [--copyright TEXT] "
     u"[--version A.B.C.D]";
 
-WideText Quoted(const WideText& text) { return u"'" + text + u"'"; }
+// A subject may hold any code unit; control characters show as '?' so that a
+// message stays one line.
+WideText Quoted(WideText text) {
+  for (char16_t& unit : text) {
+    if (unit < u' ' || unit == u'\x7f') unit = u'?';
+  }
+  return u"'" + text + u"'";
+}
 
 // The part of `path` after its last separator.
 WideText FileNameOf(const WideText& path) {

@@ -49,8 +49,9 @@ struct BrandFailure {
 };
 
 // The one line that reports `failure`, without a line ending: what went wrong
-// and with which argument or file, the system error as "(system error #N)"
-// when there is one, and after a command-line problem the usage.
+// and with which argument or file (quoted, control characters shown as '?'),
+// the system error as "(system error #N)" when there is one, and after a
+// command-line problem the usage.
 WideText FailureMessage(const BrandFailure& failure);
 
 struct BrandRequest {

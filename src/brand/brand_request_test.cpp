@@ -52,12 +52,12 @@ TEST(BrandArguments, EachMistakeIsNamed) {
 
 TEST(BrandArguments, EveryFailureIsOneLineNamingItsSubject) {
   for (int problem = 0; problem <= static_cast<int>(BrandProblem::kTargetNotWritten); ++problem) {
-    const WideText line = FailureMessage({static_cast<BrandProblem>(problem), u"C:\\x\\y.exe", 5});
+    const WideText line = FailureMessage({static_cast<BrandProblem>(problem), u"C:\\x\\y.exe\n", 5});
     EXPECT_TRUE(line.starts_with(u"launcher-brand: ")) << problem;
     EXPECT_EQ(line.find_first_of(u"\r\n"), WideText::npos) << problem;
     EXPECT_NE(line.find(u"(system error #5)"), WideText::npos) << problem;
     const bool aboutArguments = problem == static_cast<int>(BrandProblem::kTwoIconSources) ||
                                 problem == static_cast<int>(BrandProblem::kMissingFileArgument);
-    EXPECT_EQ(line.find(u"'C:\\x\\y.exe'") != WideText::npos, !aboutArguments) << problem;
+    EXPECT_EQ(line.find(u"'C:\\x\\y.exe?'") != WideText::npos, !aboutArguments) << problem;
   }
 }

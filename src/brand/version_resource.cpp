@@ -40,10 +40,12 @@ std::optional<VersionBlock> ParseBlock(std::string_view resource, std::size_t at
   }
   cursor = AlignedToFour(cursor + 2);
   // Some resource compilers count a string's value in bytes rather than in
-  // code units; a value is never taken beyond its block.
+  // code units; a value is never taken beyond its block, and text is whole
+  // code units.
   const std::size_t valueBytes = block.isText ? 2 * valueLength : valueLength;
   if (cursor < end) {
-    block.value = Bytes(resource.substr(cursor, std::min(valueBytes, end - cursor)));
+    const std::size_t room = block.isText ? (end - cursor) & ~std::size_t{1} : end - cursor;
+    block.value = Bytes(resource.substr(cursor, std::min(valueBytes, room)));
     cursor = AlignedToFour(cursor + block.value.size());
   }
   while (cursor < end) {
