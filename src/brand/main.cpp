@@ -4,6 +4,7 @@
 // error stream and exits 1.
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,13 @@ void PrintLine(DWORD stream, const WideText& line) {
 }
 
 }  // namespace
+
+// The tool links the launcher's ends for the C++ runtime's error paths
+// (runtime_win32.cpp); its strings built from raw bytes add this one, whose
+// default would link the runtime's exception classes.
+namespace std {
+void __throw_logic_error(const char*) { std::abort(); }
+}  // namespace std
 
 int wmain(int argc, wchar_t** argv) {
   std::vector<WideText> arguments;
