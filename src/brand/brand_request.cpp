@@ -27,54 +27,53 @@ WideText FileNameOf(const WideText& path) {
 }  // namespace
 
 WideText FailureMessage(const BrandFailure& failure) {
-  const WideText subject = Quoted(failure.subject);
-  WideText text;
-  bool usage = false;
-  switch (failure.problem) {
-    case BrandProblem::kUnknownOption: text = u"unknown option " + subject; usage = true; break;
-    case BrandProblem::kMissingValue: text = u"option " + subject + u" needs a value"; usage = true; break;
-    case BrandProblem::kRepeatedOption: text = u"option " + subject + u" is given twice"; usage = true; break;
-    case BrandProblem::kTwoIconSources:
-      text = u"'--icon' and '--icon-from' cannot be given together";
-      usage = true;
-      break;
-    case BrandProblem::kMissingFileArgument: text = u"SOURCE.exe and TARGET.exe are both needed"; usage = true; break;
-    case BrandProblem::kExtraArgument: text = u"unexpected argument " + subject; usage = true; break;
-    case BrandProblem::kMalformedVersion:
-      text = u"malformed version " + subject + u": four numbers from 0 to 65535 are needed, as in 2.1.0.0";
-      break;
-    case BrandProblem::kTargetWithoutName: text = u"the target " + subject + u" names no file"; break;
-    case BrandProblem::kSourceMissing: text = u"cannot find the source " + subject; break;
-    case BrandProblem::kSourceUnreadable: text = u"cannot read the source " + subject; break;
-    case BrandProblem::kSourceNotProgram: text = u"the source " + subject + u" is not a Windows program"; break;
-    case BrandProblem::kSourceVersionMalformed:
-      text = u"the version information of the source " + subject + u" is malformed";
-      break;
-    case BrandProblem::kTargetIsSource: text = u"the target " + subject + u" is the source itself"; break;
-    case BrandProblem::kIconMissing: text = u"cannot find the icon file " + subject; break;
-    case BrandProblem::kIconUnreadable: text = u"cannot read the icon file " + subject; break;
-    case BrandProblem::kIconTruncated: text = u"the icon file " + subject + u" is truncated"; break;
-    case BrandProblem::kNotAnIcon: text = subject + u" is not an icon file"; break;
-    case BrandProblem::kProgramMissing: text = u"cannot find the program " + subject; break;
-    case BrandProblem::kProgramUnreadable:
-      text = u"cannot read the resources of " + subject + u" as a Windows program";
-      break;
-    case BrandProblem::kProgramWithoutIcon: text = u"the program " + subject + u" has no icon"; break;
-    case BrandProblem::kProgramIconMalformed:
-      text = u"the icon of the program " + subject + u" is malformed";
-      break;
-    case BrandProblem::kVersionTooLong:
-      text = u"the texts are too long for the version information of " + subject;
-      break;
-    case BrandProblem::kTargetFolderMissing: text = u"the target's folder " + subject + u" does not exist"; break;
-    case BrandProblem::kTargetFolderNotWritable:
-      text = u"cannot write in the target's folder " + subject;
-      break;
-    case BrandProblem::kTargetNotWritten: text = u"cannot write the target " + subject; break;
+  // Each message: its text before the subject, after it, and whether the
+  // usage follows. An empty subject is left out.
+  struct Form {
+    BrandProblem problem;
+    std::u16string_view before;
+    std::u16string_view after;
+    bool usage;
+  };
+  constexpr Form kForms[] = {
+      {BrandProblem::kUnknownOption, u"unknown option ", u"", true},
+      {BrandProblem::kMissingValue, u"option ", u" needs a value", true},
+      {BrandProblem::kRepeatedOption, u"option ", u" is given twice", true},
+      {BrandProblem::kTwoIconSources, u"'--icon' and ", u" cannot be given together", true},
+      {BrandProblem::kMissingFileArgument, u"SOURCE.exe and TARGET.exe are both needed", u"", true},
+      {BrandProblem::kExtraArgument, u"unexpected argument ", u"", true},
+      {BrandProblem::kMalformedVersion, u"malformed version ",
+       u": four numbers from 0 to 65535 are needed, as in 2.1.0.0", false},
+      {BrandProblem::kTargetWithoutName, u"the target ", u" names no file", false},
+      {BrandProblem::kSourceMissing, u"cannot find the source ", u"", false},
+      {BrandProblem::kSourceUnreadable, u"cannot read the source ", u"", false},
+      {BrandProblem::kSourceNotProgram, u"the source ", u" is not a Windows program", false},
+      {BrandProblem::kSourceVersionMalformed, u"the version information of the source ", u" is malformed",
+       false},
+      {BrandProblem::kTargetIsSource, u"the target ", u" is the source itself", false},
+      {BrandProblem::kIconMissing, u"cannot find the icon file ", u"", false},
+      {BrandProblem::kIconUnreadable, u"cannot read the icon file ", u"", false},
+      {BrandProblem::kIconTruncated, u"the icon file ", u" is truncated", false},
+      {BrandProblem::kNotAnIcon, u"", u" is not an icon file", false},
+      {BrandProblem::kProgramMissing, u"cannot find the program ", u"", false},
+      {BrandProblem::kProgramUnreadable, u"cannot read the resources of ", u" as a Windows program", false},
+      {BrandProblem::kProgramWithoutIcon, u"the program ", u" has no icon", false},
+      {BrandProblem::kProgramIconMalformed, u"the icon of the program ", u" is malformed", false},
+      {BrandProblem::kVersionTooLong, u"the texts are too long for the version information of ", u"", false},
+      {BrandProblem::kTargetFolderMissing, u"the target's folder ", u" does not exist", false},
+      {BrandProblem::kTargetFolderNotWritable, u"cannot write in the target's folder ", u"", false},
+      {BrandProblem::kTargetNotWritten, u"cannot write the target ", u"", false},
+  };
+  WideText text = u"launcher-brand: ";
+  for (const Form& form : kForms) {
+    if (form.problem != failure.problem) continue;
+    text += form.before;
+    if (!failure.subject.empty()) text += Quoted(failure.subject);
+    text += form.after;
+    if (failure.systemError != 0) text += u" (system error #" + DecimalText(failure.systemError) + u")";
+    if (form.usage) text += kUsage;
   }
-  if (failure.systemError != 0) text += u" (system error #" + DecimalText(failure.systemError) + u")";
-  if (usage) text += kUsage;
-  return u"launcher-brand: " + text;
+  return text;
 }
 
 std::variant<BrandRequest, BrandFailure> ParseBrandArguments(const std::vector<WideText>& arguments) {

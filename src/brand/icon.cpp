@@ -12,10 +12,24 @@ constexpr std::string_view kPngSignature = "\x89PNG\r\n\x1a\n";
 constexpr std::size_t kPngHeaderSize = 26;
 constexpr std::size_t kBitmapHeaderSize = 40;
 
-// Both directories begin alike: reserved 0, kind 1 (icon), then the count.
-bool HasIconDirectoryHeader(std::string_view bytes) {
-  return bytes.size() >= kDirectoryHeaderSize && ReadU16(bytes, 0) == 0 &&
-         ReadU16(bytes, 2) == kIconKind && ReadU16(bytes, 4) > 0;
+// Where each entry of an icon directory (a file's or a group's) starts. Both
+// begin alike: reserved 0, kind 1 (icon), then the count of entries of
+// `entrySize` bytes each.
+std::variant<std::vector<std::size_t>, IconFileProblem> DirectoryEntries(std::string_view bytes,
+                                                                          std::size_t entrySize) {
+  if (bytes.size() < kDirectoryHeaderSize || ReadU16(bytes, 0) != 0 || ReadU16(bytes, 2) != kIconKind ||
+      ReadU16(bytes, 4) == 0) {
+    return IconFileProblem::kNotAnIcon;
+  }
+  const std::size_t count = ReadU16(bytes, 4);
+  if (!FitsWithin(bytes.size(), kDirectoryHeaderSize, count * entrySize)) {
+    return IconFileProblem::kTruncated;
+  }
+  std::vector<std::size_t> entries;
+  for (std::size_t index = 0; index < count; ++index) {
+    entries.push_back(kDirectoryHeaderSize + index * entrySize);
+  }
+  return entries;
 }
 
 IconImage FormAt(std::string_view bytes, std::size_t entry) {
@@ -55,14 +69,10 @@ std::variant<std::vector<IconImage>, IconFileProblem> ParseIconFile(std::string_
                ? IconFileProblem::kTruncated
                : IconFileProblem::kNotAnIcon;
   }
-  if (!HasIconDirectoryHeader(file)) return IconFileProblem::kNotAnIcon;
-  const std::size_t count = ReadU16(file, 4);
-  if (!FitsWithin(file.size(), kDirectoryHeaderSize, count * kFileEntrySize)) {
-    return IconFileProblem::kTruncated;
-  }
+  const auto entries = DirectoryEntries(file, kFileEntrySize);
+  if (const auto* problem = std::get_if<IconFileProblem>(&entries)) return *problem;
   std::vector<IconImage> images;
-  for (std::size_t index = 0; index < count; ++index) {
-    const std::size_t entry = kDirectoryHeaderSize + index * kFileEntrySize;
+  for (const std::size_t entry : std::get<std::vector<std::size_t>>(entries)) {
     const std::size_t size = ReadU32(file, entry + 8);
     const std::size_t offset = ReadU32(file, entry + 12);
     if (!FitsWithin(file.size(), offset, size)) return IconFileProblem::kTruncated;
@@ -75,17 +85,13 @@ std::variant<std::vector<IconImage>, IconFileProblem> ParseIconFile(std::string_
 }
 
 std::optional<std::vector<IconGroupEntry>> ParseIconGroup(std::string_view group) {
-  if (!HasIconDirectoryHeader(group)) return std::nullopt;
-  const std::size_t count = ReadU16(group, 4);
-  if (!FitsWithin(group.size(), kDirectoryHeaderSize, count * kGroupEntrySize)) {
-    return std::nullopt;
+  const auto entries = DirectoryEntries(group, kGroupEntrySize);
+  if (!std::holds_alternative<std::vector<std::size_t>>(entries)) return std::nullopt;
+  std::vector<IconGroupEntry> read;
+  for (const std::size_t entry : std::get<std::vector<std::size_t>>(entries)) {
+    read.push_back({FormAt(group, entry), ReadU16(group, entry + 12)});
   }
-  std::vector<IconGroupEntry> entries;
-  for (std::size_t index = 0; index < count; ++index) {
-    const std::size_t entry = kDirectoryHeaderSize + index * kGroupEntrySize;
-    entries.push_back({FormAt(group, entry), ReadU16(group, entry + 12)});
-  }
-  return entries;
+  return read;
 }
 
 Bytes IconGroupResource(const std::vector<IconImage>& images, std::uint16_t firstImageId) {
