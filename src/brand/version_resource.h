@@ -38,12 +38,12 @@ using FileVersion = std::array<std::uint16_t, 4>;
 // What a branded copy changes in its version resource; an empty field keeps
 // what the source has.
 struct VersionEdits {
-  std::optional<WideText> description;     // FileDescription
-  std::optional<WideText> productName;     // ProductName
-  std::optional<WideText> company;         // CompanyName
-  std::optional<WideText> copyright;       // LegalCopyright
-  std::optional<FileVersion> version;      // FileVersion and ProductVersion, fixed and text
-  WideText fileName;                       // InternalName and OriginalFilename
+  std::optional<WideText> description = {};  // FileDescription
+  std::optional<WideText> productName = {};  // ProductName
+  std::optional<WideText> company = {};      // CompanyName
+  std::optional<WideText> copyright = {};    // LegalCopyright
+  std::optional<FileVersion> version = {};   // FileVersion and ProductVersion, fixed and text
+  WideText fileName = {};                    // InternalName and OriginalFilename
 };
 
 enum class VersionProblem {

@@ -46,10 +46,9 @@ TEST(VersionResource, BlocksAreLaidOutOnFourByteBoundaries) {
 }
 
 TEST(VersionResource, EditsChangeOnlyWhatTheyName) {
-  VersionEdits first;
-  first.description = u"Vandrel Viewer \u2713";
-  first.version = FileVersion{2, 1, 0, 65535};
-  first.fileName = u"viewer.exe";
+  const VersionEdits first{.description = u"Vandrel Viewer \u2713",
+                           .version = FileVersion{2, 1, 0, 65535},
+                           .fileName = u"viewer.exe"};
   const VersionBlock created = Parsed(EditVersionResource(std::nullopt, first));
   EXPECT_EQ(Strings(created),
             u"FileDescription=Vandrel Viewer \u2713;FileVersion=2.1.0.65535;ProductVersion=2.1.0.65535;"
@@ -57,9 +56,7 @@ TEST(VersionResource, EditsChangeOnlyWhatTheyName) {
   EXPECT_EQ(created.value.substr(8, 16), "\1\0\2\0\xff\xff\0\0\1\0\2\0\xff\xff\0\0"s);
   ASSERT_NE(Child(created, u"VarFileInfo"), nullptr);
 
-  VersionEdits second;
-  second.company = u"";
-  second.fileName = u"other.exe";
+  const VersionEdits second{.company = u"", .fileName = u"other.exe"};
   const Bytes source = std::get<Bytes>(EditVersionResource(std::nullopt, first));
   const VersionBlock edited = Parsed(EditVersionResource(source, second));
   EXPECT_EQ(Strings(edited),
