@@ -226,8 +226,8 @@ std::optional<BrandFailure> WriteBrandedCopy(const BrandRequest& request) {
                             : BrandFailure{BrandProblem::kSourceUnreadable, request.source, error};
   }
   const auto layout = ReadPeLayout(source);
-  std::vector<Resource> sourceResources;
   if (!layout) return BrandFailure{BrandProblem::kSourceNotProgram, request.source};
+  std::vector<Resource> sourceResources;
   if (const DWORD error = ReadResources(request.source, sourceResources)) {
     return BrandFailure{BrandProblem::kSourceNotProgram, request.source, error};
   }
