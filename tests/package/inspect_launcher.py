@@ -2,11 +2,24 @@
 version information and icons, read from the file with pefile.
 
     /usr/bin/python3 inspect_launcher.py LAUNCHER [VERSION]
+    /usr/bin/python3 inspect_launcher.py --branded COPY SOURCE ICON [--description TEXT]
+        [--product-name TEXT] [--company TEXT] [--copyright TEXT] [--version A.B.C.D]
 
 Prints what it read, one item a line, and exits 1 after listing every item
 that differs from what the launcher must carry. VERSION is the project
 version the file must carry (default 1.0.0.1).
+
+With --branded, COPY is a copy of the launcher SOURCE written by
+launcher-brand with the options given here, and ICON the .ico file or the
+program (its first icon group) it took the icon from. COPY must carry what a
+launcher carries, with both icon groups holding exactly ICON's images, the
+version details SOURCE has but for those the options name and its own file
+name, SOURCE's code and data byte for byte, no signature and a correct header
+checksum.
 """
+
+import argparse
+import os
 
 import struct
 import sys
@@ -200,7 +213,7 @@ def check_manifest(pe, report):
         report.check("manifest", element_shape(root), EXPECTED_MANIFEST)
 
 
-def check_version(pe, report, version):
+def check_version(pe, report, version, strings=None):
     versions = resources_of_type(pe, pefile.RESOURCE_TYPE["RT_VERSION"])
     report.check("version resources (id, language)",
                  [(ident, language) for ident, language, _ in versions], [(1, US_ENGLISH)])
@@ -229,7 +242,7 @@ def check_version(pe, report, version):
             for var in info.Var:
                 translations.extend(var.entry.items())
     report.check("string tables", sorted(tables), ["040904b0"])
-    report.check("strings", tables.get("040904b0"), expected_strings(version))
+    report.check("strings", tables.get("040904b0"), strings or expected_strings(version))
     report.check("translations", translations,
                  [(b"Translation", f"0x{US_ENGLISH:04x} 0x{UNICODE_CODE_PAGE:04x}")])
 
@@ -245,7 +258,7 @@ def icon_image_form(image):
     return (width if 2 * width == height else (width, height), bits, False)
 
 
-def check_icons(pe, report):
+def check_icons(pe, report, expected_groups=EXPECTED_ICON_GROUPS):
     images = {ident: data for ident, _, data in
               resources_of_type(pe, pefile.RESOURCE_TYPE["RT_ICON"])}
     groups = resources_of_type(pe, pefile.RESOURCE_TYPE["RT_GROUP_ICON"])
@@ -266,10 +279,125 @@ def check_icons(pe, report):
                          (width or 256, height or 256, bits, size),
                          (form[0], form[0], form[1], len(image)))
         report.check(f"icon group {ident} type", kind, 1)
-        report.check(f"icon group {ident} images", forms, EXPECTED_ICON_GROUPS.get(ident))
+        report.check(f"icon group {ident} images", forms, expected_groups.get(ident))
+
+
+BRANDED_STRINGS = {"description": "FileDescription", "product_name": "ProductName",
+                   "company": "CompanyName", "copyright": "LegalCopyright"}
+CERTIFICATE_DIRECTORY = pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_SECURITY"]
+
+
+def icon_file_images(path):
+    """The image data of an .ico file, in its order."""
+    with open(path, "rb") as file:
+        data = file.read()
+    _, _, count = struct.unpack("<HHH", data[:6])
+    images = []
+    for index in range(count):
+        size, offset = struct.unpack("<II", data[6 + 16 * index + 8:6 + 16 * index + 16])
+        images.append(data[offset:offset + size])
+    return images
+
+
+def shell_icon_images(pe):
+    """The image data of a program's first icon group, in its order."""
+    images = {ident: data for ident, _, data in
+              resources_of_type(pe, pefile.RESOURCE_TYPE["RT_ICON"])}
+    _, _, directory = resources_of_type(pe, pefile.RESOURCE_TYPE["RT_GROUP_ICON"])[0]
+    (count,) = struct.unpack("<H", directory[4:6])
+    return [images.get(struct.unpack("<H", directory[6 + 14 * index + 12:6 + 14 * index + 14])[0])
+            for index in range(count)]
+
+
+def fixed_version_text(pe):
+    fixed = pe.VS_FIXEDFILEINFO[0]
+    return ".".join(str(part) for part in (fixed.FileVersionMS >> 16, fixed.FileVersionMS & 0xFFFF,
+                                           fixed.FileVersionLS >> 16, fixed.FileVersionLS & 0xFFFF))
+
+
+def source_strings(pe):
+    for info in pe.FileInfo[0]:
+        if info.Key == b"StringFileInfo":
+            return {key.decode(): value.decode()
+                    for key, value in info.StringTable[0].entries.items()}
+    return {}
+
+
+def check_branded(pe, source, options, report):
+    """What launcher-brand must keep from SOURCE and what it must change."""
+    report.check("form and flags",
+                 [getattr(pe.FILE_HEADER, field) for field in ("Machine", "Characteristics")] +
+                 [getattr(pe.OPTIONAL_HEADER, field) for field in (
+                     "Subsystem", "DllCharacteristics", "ImageBase", "AddressOfEntryPoint")],
+                 [getattr(source.FILE_HEADER, field) for field in ("Machine", "Characteristics")] +
+                 [getattr(source.OPTIONAL_HEADER, field) for field in (
+                     "Subsystem", "DllCharacteristics", "ImageBase", "AddressOfEntryPoint")])
+    kept = [section.Name for section in source.sections if section.Name.rstrip(b"\0") != b".rsrc"]
+    for name in kept:
+        copied = [section for section in pe.sections if section.Name == name]
+        original = next(section for section in source.sections if section.Name == name)
+        report.check(f"section {name.rstrip(bytes(1)).decode()} as in the source",
+                     bool(copied) and copied[0].get_data() == original.get_data(), True)
+    report.check("manifest as in the source",
+                 resources_of_type(pe, pefile.RESOURCE_TYPE["RT_MANIFEST"]) ==
+                 resources_of_type(source, pefile.RESOURCE_TYPE["RT_MANIFEST"]), True)
+
+    version = options.version or fixed_version_text(source)
+    strings = source_strings(source)
+    strings.update({key: getattr(options, option)
+                    for option, key in BRANDED_STRINGS.items() if getattr(options, option) is not None})
+    if options.version:
+        strings.update(FileVersion=version, ProductVersion=version)
+    strings.update(InternalName=os.path.basename(options.copy),
+                   OriginalFilename=os.path.basename(options.copy))
+    check_version(pe, report, version, strings)
+
+    if options.icon.lower().endswith(".ico"):
+        images = icon_file_images(options.icon)
+    else:
+        images = shell_icon_images(pefile.PE(options.icon))
+    forms = [icon_image_form(image) for image in images]
+    check_icons(pe, report, {107: forms, 108: forms})
+    icons = {ident: data for ident, _, data in
+             resources_of_type(pe, pefile.RESOURCE_TYPE["RT_ICON"])}
+    named = set()
+    for ident, _, directory in resources_of_type(pe, pefile.RESOURCE_TYPE["RT_GROUP_ICON"]):
+        (count,) = struct.unpack("<H", directory[4:6])
+        ids = [struct.unpack("<H", directory[6 + 14 * index + 12:6 + 14 * index + 14])[0]
+               for index in range(count)]
+        named.update(ids)
+        report.check(f"icon group {ident} image bytes as in the icon",
+                     [icons.get(image_id) for image_id in ids] == images, True)
+    report.check("icon images that no group names", sorted(set(icons) - named), [])
+
+    entry = pe.OPTIONAL_HEADER.DATA_DIRECTORY[CERTIFICATE_DIRECTORY]
+    report.check("certificate table (offset, size)", (entry.VirtualAddress, entry.Size), (0, 0))
+    report.check("bytes after the last section", len(pe.get_overlay() or b""), 0)
+    report.check("header checksum", pe.OPTIONAL_HEADER.CheckSum, pe.generate_checksum())
+
+
+def main_branded(arguments):
+    parser = argparse.ArgumentParser(prog="inspect_launcher.py --branded")
+    for name in ("copy", "source", "icon"):
+        parser.add_argument(name)
+    for option in BRANDED_STRINGS:
+        parser.add_argument("--" + option.replace("_", "-"))
+    parser.add_argument("--version")
+    options = parser.parse_args(arguments)
+    pe = pefile.PE(options.copy)
+    report = Report()
+    check_form(pe, report)
+    check_imports(pe, report)
+    check_manifest(pe, report)
+    check_branded(pe, pefile.PE(options.source), options, report)
+    for failure in report.failures:
+        print(f"FAILED {failure}", file=sys.stderr)
+    return 1 if report.failures else 0
 
 
 def main():
+    if len(sys.argv) > 1 and sys.argv[1] == "--branded":
+        return main_branded(sys.argv[2:])
     if len(sys.argv) not in (2, 3):
         print(__doc__, file=sys.stderr)
         return 2

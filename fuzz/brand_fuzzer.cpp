@@ -1,0 +1,100 @@
+// launcher-brand's readers on arbitrary input: the first byte chooses which,
+// the rest is its input. Each gives a value or an error value, never reads
+// outside its input, and what it accepts survives a round trip:
+//   0  an .ico file: its images' group names them all, as they are
+//   1  an icon group resource
+//   2  a version resource: edited, it reads back with the edits in it
+//   3  the command line, UTF-16LE words split at U+FFFF: a request names both
+//      paths; a failure is one line
+//   4  an executable's headers: a signature found is cut off exactly
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "brand/brand_request.h"
+#include "brand/icon.h"
+#include "brand/pe_image.h"
+#include "brand/version_resource.h"
+#include "fuzz_support.h"
+
+namespace {
+
+void IconFile(std::string_view input) {
+  const auto parsed = ParseIconFile(input);
+  const auto* images = std::get_if<std::vector<IconImage>>(&parsed);
+  if (images == nullptr) return;
+  Require(!images->empty() && images->size() == ReadU16(input, 4), "every image of the directory is read");
+  const auto entries = ParseIconGroup(IconGroupResource(*images, 1));
+  Require(entries && entries->size() == images->size(), "the group names every image");
+  for (std::size_t index = 0; index < images->size(); ++index) {
+    const IconImage& image = (*images)[index];
+    Require(input.find(image.data) != std::string_view::npos, "an image is bytes of the file");
+    Require(IconImageBits(image.data).has_value(), "an image is PNG or a bitmap");
+    Require((*entries)[index].imageId == index + 1 && (*entries)[index].form.width == image.width,
+            "the group names the images in order");
+  }
+}
+
+void VersionResource(std::string_view input) {
+  VersionEdits edits;
+  edits.description = u"Vandrel Viewer \u2713";
+  edits.version = FileVersion{2, 1, 0, 7};
+  edits.fileName = u"viewer.exe";
+  const auto edited = EditVersionResource(input, edits);
+  const auto* bytes = std::get_if<Bytes>(&edited);
+  if (bytes == nullptr) return;
+  const auto reread = ParseVersionResource(*bytes);
+  Require(reread.has_value(), "an edited resource reads back");
+  Require(SerializeVersionResource(*reread) == *bytes, "a resource read back writes the same bytes");
+  Bytes name;
+  AppendUtf16(name, u"viewer.exe");
+  Require(bytes->find(name) != Bytes::npos, "the file name is in the edited resource");
+}
+
+void Arguments(const std::uint8_t* data, std::size_t size) {
+  std::vector<WideText> words(1);
+  for (const char16_t unit : Utf16FromBytes(data, size)) {
+    if (unit == u'\uFFFF') {
+      words.emplace_back();
+    } else {
+      words.back().push_back(unit);
+    }
+  }
+  const auto parsed = ParseBrandArguments(words);
+  if (const auto* failure = std::get_if<BrandFailure>(&parsed)) {
+    const WideText line = FailureMessage(*failure);
+    Require(line.find_first_of(u"\r\n") == WideText::npos, "a failure is one line");
+    return;
+  }
+  const BrandRequest& request = std::get<BrandRequest>(parsed);
+  Require(!request.edits.fileName.empty() && request.target.ends_with(request.edits.fileName),
+          "the copy's name ends its path");
+  Require(!request.iconFile || !request.iconProgram, "one icon at most");
+}
+
+void Headers(std::string_view input) {
+  const auto layout = ReadPeLayout(input);
+  if (!layout) return;
+  Require(layout->checksumAt + 4 <= input.size(), "the checksum lies within the file");
+  const Bytes cut = WithoutSignature(Bytes(input), *layout);
+  Require(cut.size() == input.size() - layout->certificateSize, "only the signature is cut off");
+  const auto reread = ReadPeLayout(cut);
+  Require(reread && reread->certificateSize == 0, "the copy is an unsigned program");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return 0;
+  const std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
+  switch (data[0] % 5) {
+    case 0: IconFile(input); break;
+    case 1: ParseIconGroup(input); break;
+    case 2: VersionResource(input); break;
+    case 3: Arguments(data + 1, size - 1); break;
+    default: Headers(input); break;
+  }
+  return 0;
+}

@@ -1,0 +1,61 @@
+#include "brand/brand_request.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+std::variant<BrandRequest, BrandFailure> Parse(std::vector<WideText> arguments) {
+  return ParseBrandArguments(arguments);
+}
+
+}  // namespace
+
+TEST(BrandArguments, PathsComeFirstAndSecondWithOptionsAnywhere) {
+  const auto parsed = Parse({u"--company", u"Corvenna \u00c9", u"C:\\dist\\launcher.exe", u"--version",
+                             u"2.1.0.7", u"D:\\Prod\\bin/viewer.exe", u"--icon-from", u"--description"});
+  ASSERT_TRUE(std::holds_alternative<BrandRequest>(parsed));
+  const BrandRequest& request = std::get<BrandRequest>(parsed);
+  EXPECT_EQ(request.source, u"C:\\dist\\launcher.exe");
+  EXPECT_EQ(request.target, u"D:\\Prod\\bin/viewer.exe");
+  EXPECT_EQ(request.edits.fileName, u"viewer.exe");
+  EXPECT_EQ(request.edits.company, u"Corvenna \u00c9");
+  EXPECT_EQ(request.edits.version, (FileVersion{2, 1, 0, 7}));
+  EXPECT_EQ(request.iconProgram, u"--description");  // a value is taken as it is
+  EXPECT_FALSE(request.edits.description);
+  EXPECT_EQ(std::get<BrandRequest>(Parse({u"a.exe", u"C:viewer.exe"})).edits.fileName, u"viewer.exe");
+}
+
+TEST(BrandArguments, EachMistakeIsNamed) {
+  const struct {
+    std::vector<WideText> arguments;
+    BrandFailure failure;
+  } cases[] = {
+      {{}, {BrandProblem::kMissingFileArgument, {}}},
+      {{u"a.exe"}, {BrandProblem::kMissingFileArgument, {}}},
+      {{u"a.exe", u"b.exe", u"c.exe"}, {BrandProblem::kExtraArgument, u"c.exe"}},
+      {{u"a.exe", u"b.exe", u"--colour", u"red"}, {BrandProblem::kUnknownOption, u"--colour"}},
+      {{u"a.exe", u"b.exe", u"--icon"}, {BrandProblem::kMissingValue, u"--icon"}},
+      {{u"a.exe", u"b.exe", u"--company", u"A", u"--company", u"B"}, {BrandProblem::kRepeatedOption, u"--company"}},
+      {{u"a.exe", u"b.exe", u"--icon", u"x.ico", u"--icon-from", u"c.exe"}, {BrandProblem::kTwoIconSources, u"--icon-from"}},
+      {{u"a.exe", u"b.exe", u"--version", u"1.2.3"}, {BrandProblem::kMalformedVersion, u"1.2.3"}},
+      {{u"a.exe", u"C:\\Prod\\bin\\"}, {BrandProblem::kTargetWithoutName, u"C:\\Prod\\bin\\"}},
+  };
+  for (const auto& c : cases) {
+    const auto parsed = Parse(c.arguments);
+    const auto* failure = std::get_if<BrandFailure>(&parsed);
+    EXPECT_EQ(failure ? *failure : BrandFailure{}, c.failure)
+        << testing::PrintToString(FailureMessage(c.failure));
+  }
+}
+
+TEST(BrandArguments, EveryFailureIsOneLineNamingItsSubject) {
+  for (int problem = 0; problem <= static_cast<int>(BrandProblem::kTargetNotWritten); ++problem) {
+    const WideText line = FailureMessage({static_cast<BrandProblem>(problem), u"C:\\x\\y.exe\n", 5});
+    EXPECT_TRUE(line.starts_with(u"launcher-brand: ")) << problem;
+    EXPECT_EQ(line.find_first_of(u"\r\n"), WideText::npos) << problem;
+    EXPECT_NE(line.find(u"(system error #5)"), WideText::npos) << problem;
+    EXPECT_NE(line.find(u"'C:\\x\\y.exe?'"), WideText::npos) << problem;
+  }
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+// The resources of a branded copy, composed from the source's resources, the
+// new icon and the version edits. Resources are plain values here; the
+// Windows edge reads them from programs and writes them into the copy.
+
+#include <cstdint>
+#include <variant>
+#include <vector>
+
+#include "brand/brand_request.h"
+#include "brand/bytes.h"
+#include "brand/icon.h"
+
+// A resource type or name: a number, or a text when `text` is not empty.
+struct ResourceName {
+  std::uint16_t id = 0;
+  WideText text;
+  friend bool operator==(const ResourceName&, const ResourceName&) = default;
+};
+
+struct Resource {
+  ResourceName type;
+  ResourceName name;
+  std::uint16_t language = 0;
+  Bytes data;
+  friend bool operator==(const Resource&, const Resource&) = default;
+};
+
+inline constexpr std::uint16_t kIconImageType = 3;    // RT_ICON
+inline constexpr std::uint16_t kIconGroupType = 14;   // RT_GROUP_ICON
+inline constexpr std::uint16_t kVersionType = 16;     // RT_VERSION
+// The launcher's icon groups: 107, the first, is the one the shell shows.
+inline constexpr std::uint16_t kShellIconGroup = 107;
+inline constexpr std::uint16_t kSecondIconGroup = 108;
+
+// The images of the icon the shell shows for a program whose resources are
+// `resources`, listed in the order Windows enumerates them: its first icon
+// group, each named image taken in the group's language where there is one.
+// kProgramWithoutIcon without a group, kProgramIconMalformed for a group that
+// does not parse or names a missing image or one that is neither PNG nor
+// bitmap. The failure's subject is left empty.
+std::variant<std::vector<IconImage>, BrandFailure> ShellIconImages(
+    const std::vector<Resource>& resources);
+
+// The copy's resources: the source's, in their order, with its version
+// resources edited as the request says (a new one added when it has none)
+// and, when `icon` is given, every icon image and group replaced by the
+// images of `icon` as resources 1 to N and groups 107 and 108 both naming
+// them all, in the language of the source's first icon group (else of its
+// version resource, else US English). kSourceVersionMalformed or
+// kVersionTooLong when the version resource cannot be edited.
+std::variant<std::vector<Resource>, BrandFailure> BrandedResources(
+    const BrandRequest& request, std::vector<Resource> source,
+    const std::optional<std::vector<IconImage>>& icon);

@@ -1,0 +1,53 @@
+#pragma once
+
+// Icons as a file holds them (.ico) and as an executable does (an icon group
+// naming its images, each a resource of its own).
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "brand/bytes.h"
+
+// One image of an icon: the size and colour count its directory entry gives
+// (0 meaning 256 pixels, or more than 255 colours) and its data, a PNG file or
+// a device-independent bitmap with its mask.
+struct IconImage {
+  std::uint8_t width = 0;
+  std::uint8_t height = 0;
+  std::uint8_t colourCount = 0;
+  Bytes data;
+  friend bool operator==(const IconImage&, const IconImage&) = default;
+};
+
+enum class IconFileProblem {
+  kTruncated,  // the file ends inside its directory or inside an image
+  kNotAnIcon,  // no icon header, no image, or an image neither PNG nor bitmap
+};
+
+// The images of an .ico file, in its order and byte for byte. Never reads
+// outside `file`.
+std::variant<std::vector<IconImage>, IconFileProblem> ParseIconFile(std::string_view file);
+
+// One entry of an icon group: which image resource it names, and how large.
+struct IconGroupEntry {
+  IconImage form;  // its size and colour count; no data
+  std::uint16_t imageId = 0;
+};
+
+// The entries of an icon group resource, in order; nullopt when it is not a
+// well-formed group of at least one image. Never reads outside `group`.
+std::optional<std::vector<IconGroupEntry>> ParseIconGroup(std::string_view group);
+
+// The bits per pixel of an icon image, read from its PNG header or bitmap
+// header; nullopt for data that is neither.
+std::optional<std::uint16_t> IconImageBits(std::string_view data);
+
+// The icon group resource naming `images` as the image resources numbered
+// from `firstImageId` on, in order. Each entry gives the image's size and
+// colour count as `images` do, one plane, and the bits per pixel and byte
+// count of its data, so that Windows picks an image by what it really is.
+// The images must pass IconImageBits; there are at most 65,535 of them.
+Bytes IconGroupResource(const std::vector<IconImage>& images, std::uint16_t firstImageId);
