@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "launch/text.h"
+
 namespace {
 
 constexpr std::u16string_view kUsage =

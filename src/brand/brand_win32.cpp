@@ -8,6 +8,7 @@
 
 #include "brand/branded_resources.h"
 #include "brand/pe_image.h"
+#include "launch/text.h"
 #include "launch/win32_text.h"
 
 namespace {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "launch/text.h"
+
 namespace {
 
 constexpr std::size_t kBlockHeaderSize = 6;
@@ -131,15 +133,6 @@ VersionBlock NewVersionResource() {
 }
 
 }  // namespace
-
-WideText DecimalText(std::uint32_t value) {
-  WideText digits;
-  do {
-    digits.insert(digits.begin(), static_cast<char16_t>(u'0' + value % 10));
-    value /= 10;
-  } while (value != 0);
-  return digits;
-}
 
 std::optional<VersionBlock> ParseVersionResource(std::string_view resource) {
   std::size_t end = 0;

@@ -63,6 +63,3 @@ std::variant<Bytes, VersionProblem> EditVersionResource(std::optional<std::strin
 // "A.B.C.D", each part a decimal number from 0 to 65535 (leading zeros
 // allowed); nullopt for anything else.
 std::optional<FileVersion> ParseFileVersion(std::u16string_view text);
-
-// `value` in decimal digits, without leading zeros.
-WideText DecimalText(std::uint32_t value);

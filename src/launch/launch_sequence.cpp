@@ -1,21 +1,16 @@
 #include "launch/launch_sequence.h"
 
 #include <optional>
-#include <string>
 #include <variant>
 
 #include "launch/config_file.h"
 #include "launch/expansion.h"
 #include "launch/platform.h"
+#include "launch/text.h"
 
 namespace {
 
 constexpr std::uint32_t kErrorFileNotFound = 2;
-
-WideText DecimalText(std::uint32_t number) {
-  const std::string digits = std::to_string(number);
-  return WideText(digits.begin(), digits.end());
-}
 
 LaunchStatus ReportFailure(LaunchFailure failure, const WideText& subject,
                            std::uint32_t systemError = 0) {

@@ -17,6 +17,15 @@ std::optional<std::size_t> FindLast(std::u16string_view text, char16_t unit) {
   return position;
 }
 
+WideText DecimalText(std::uint32_t value) {
+  WideText digits;
+  do {
+    digits.insert(digits.begin(), static_cast<char16_t>(u'0' + value % 10));
+    value /= 10;
+  } while (value != 0);
+  return digits;
+}
+
 namespace {
 
 bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
@@ -17,6 +18,9 @@ std::optional<std::size_t> FindFirst(std::u16string_view text,
 
 // The position of the last occurrence of `unit`.
 std::optional<std::size_t> FindLast(std::u16string_view text, char16_t unit);
+
+// `value` in decimal digits, without sign, leading zeros or grouping.
+WideText DecimalText(std::uint32_t value);
 
 // The UTF-16 form of `bytes` when they are well-formed UTF-8 (no overlong
 // forms, no surrogates, nothing above U+10FFFF); otherwise empty. ASCII maps
