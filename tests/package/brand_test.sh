@@ -40,12 +40,7 @@ inspect "$work/from/viewer.exe" "$launcher" "$application" --product-name "Vandr
 "$wine_run" "$e2e_test" "$work/from/viewer.exe" "$application" \
   --gtest_filter='LauncherEndToEnd.TypicalRun*:LauncherEndToEnd.Forwards*:LauncherEndToEnd.ConfigurationProblems*:LauncherEndToEnd.ApplicationFailures*:PlantedDll.*'
 
-# A throwaway signer stands in for the maker's certificate.
-password="throwaway-$(od -An -N8 -tx1 /dev/urandom | tr -d ' \n')"
-openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Throwaway Brand Signer" \
-  -addext "extendedKeyUsage=codeSigning" -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
-openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" \
-  -passout "pass:$password" -out "$work/signer.pfx"
+. "$source_dir/tests/package/throwaway_signer.sh"
 export LAUNCHER_SIGN_PFX="$work/signer.pfx" LAUNCHER_SIGN_PASSWORD="$password"
 cp "$launcher" "$work/signed.exe"
 cmake -DFILE="$work/signed.exe" -P "$source_dir/cmake/sign.cmake"
@@ -53,8 +48,6 @@ mkdir "$work/resigned"
 "$wine_run" "$brand" "$work/signed.exe" "$work/resigned/viewer.exe" --icon "$icon" --version 2.1.0.0
 inspect "$work/resigned/viewer.exe" "$launcher" "$icon" --version 2.1.0.0
 cmake -DFILE="$work/resigned/viewer.exe" -P "$source_dir/cmake/sign.cmake"
-osslsigncode verify -CAfile "$work/cert.pem" -in "$work/resigned/viewer.exe" >"$work/verify.log" 2>&1 ||
-  { cat "$work/verify.log"; fail "the signed copy does not verify"; }
-grep -q "Throwaway Brand Signer" "$work/verify.log" || fail "the copy's signature is not the certificate's"
+verify "$work/resigned/viewer.exe"
 tail -n 2 "$work/verify.log"
 "$wine_run" "$e2e_test" "$work/resigned/viewer.exe" "$application" --gtest_filter='LauncherEndToEnd.TypicalRun*'

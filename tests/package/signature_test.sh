@@ -24,17 +24,7 @@ if osslsigncode verify -in "$work/unsigned.exe" >/dev/null 2>&1; then
   fail "an unsigned file verified"
 fi
 
-password="throwaway-$(od -An -N8 -tx1 /dev/urandom | tr -d ' \n')"
-openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Throwaway Test Signer" \
-  -addext "extendedKeyUsage=codeSigning" -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
-openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" \
-  -passout "pass:$password" -out "$work/signer.pfx"
-
-verify() {
-  osslsigncode verify -CAfile "$work/cert.pem" -in "$1" >"$work/verify.log" 2>&1 ||
-    { cat "$work/verify.log"; fail "$1 does not verify"; }
-  grep -q "Throwaway Test Signer" "$work/verify.log" || fail "$1 is not signed by the certificate"
-}
+. "$source_dir/tests/package/throwaway_signer.sh"
 
 cp "$launcher" "$work/launcher.exe"
 LAUNCHER_SIGN_PFX="$work/signer.pfx" LAUNCHER_SIGN_PASSWORD="$password" \
