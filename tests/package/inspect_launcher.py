@@ -258,6 +258,18 @@ def icon_image_form(image):
     return (width if 2 * width == height else (width, height), bits, False)
 
 
+def group_entries(directory):
+    """(width, height, bits per pixel, size, image id) of each entry of an icon
+    group's directory, in its order."""
+    (count,) = struct.unpack("<H", directory[4:6])
+    entries = []
+    for index in range(count):
+        width, height, _, _, _, bits, size, image_id = struct.unpack(
+            "<BBBBHHIH", directory[6 + 14 * index:6 + 14 * (index + 1)])
+        entries.append((width, height, bits, size, image_id))
+    return entries
+
+
 def check_icons(pe, report, expected_groups=EXPECTED_ICON_GROUPS):
     images = {ident: data for ident, _, data in
               resources_of_type(pe, pefile.RESOURCE_TYPE["RT_ICON"])}
@@ -266,11 +278,9 @@ def check_icons(pe, report, expected_groups=EXPECTED_ICON_GROUPS):
                  [(ident, language) for ident, language, _ in groups],
                  [(107, US_ENGLISH), (108, US_ENGLISH)])
     for ident, _, directory in groups:
-        _, kind, count = struct.unpack("<HHH", directory[:6])
+        (kind,) = struct.unpack("<H", directory[2:4])
         forms = []
-        for index in range(count):
-            entry = directory[6 + 14 * index:6 + 14 * (index + 1)]
-            width, height, _, _, _, bits, size, image_id = struct.unpack("<BBBBHHIH", entry)
+        for index, (width, height, bits, size, image_id) in enumerate(group_entries(directory)):
             image = images.get(image_id, b"")
             form = icon_image_form(image)
             forms.append(form)
@@ -304,9 +314,7 @@ def shell_icon_images(pe):
     images = {ident: data for ident, _, data in
               resources_of_type(pe, pefile.RESOURCE_TYPE["RT_ICON"])}
     _, _, directory = resources_of_type(pe, pefile.RESOURCE_TYPE["RT_GROUP_ICON"])[0]
-    (count,) = struct.unpack("<H", directory[4:6])
-    return [images.get(struct.unpack("<H", directory[6 + 14 * index + 12:6 + 14 * index + 14])[0])
-            for index in range(count)]
+    return [images.get(entry[-1]) for entry in group_entries(directory)]
 
 
 def fixed_version_text(pe):
@@ -325,13 +333,11 @@ def source_strings(pe):
 
 def check_branded(pe, source, options, report):
     """What launcher-brand must keep from SOURCE and what it must change."""
-    report.check("form and flags",
-                 [getattr(pe.FILE_HEADER, field) for field in ("Machine", "Characteristics")] +
-                 [getattr(pe.OPTIONAL_HEADER, field) for field in (
-                     "Subsystem", "DllCharacteristics", "ImageBase", "AddressOfEntryPoint")],
-                 [getattr(source.FILE_HEADER, field) for field in ("Machine", "Characteristics")] +
-                 [getattr(source.OPTIONAL_HEADER, field) for field in (
-                     "Subsystem", "DllCharacteristics", "ImageBase", "AddressOfEntryPoint")])
+    def form_and_flags(image):
+        return ([getattr(image.FILE_HEADER, field) for field in ("Machine", "Characteristics")] +
+                [getattr(image.OPTIONAL_HEADER, field) for field in (
+                    "Subsystem", "DllCharacteristics", "ImageBase", "AddressOfEntryPoint")])
+    report.check("form and flags", form_and_flags(pe), form_and_flags(source))
     kept = [section.Name for section in source.sections if section.Name.rstrip(b"\0") != b".rsrc"]
     for name in kept:
         copied = [section for section in pe.sections if section.Name == name]
@@ -362,9 +368,7 @@ def check_branded(pe, source, options, report):
              resources_of_type(pe, pefile.RESOURCE_TYPE["RT_ICON"])}
     named = set()
     for ident, _, directory in resources_of_type(pe, pefile.RESOURCE_TYPE["RT_GROUP_ICON"]):
-        (count,) = struct.unpack("<H", directory[4:6])
-        ids = [struct.unpack("<H", directory[6 + 14 * index + 12:6 + 14 * index + 14])[0]
-               for index in range(count)]
+        ids = [entry[-1] for entry in group_entries(directory)]
         named.update(ids)
         report.check(f"icon group {ident} image bytes as in the icon",
                      [icons.get(image_id) for image_id in ids] == images, True)
