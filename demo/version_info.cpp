@@ -8,17 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace {
-
-std::string Utf8(const std::wstring& text) {
-  const int units = static_cast<int>(text.size());
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), units, nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), units, utf8.data(), size, nullptr, nullptr);
-  return utf8;
-}
-
-}  // namespace
+#include "received_record.h"
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 2) {
