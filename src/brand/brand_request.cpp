@@ -2,7 +2,9 @@
 
 #include <string_view>
 
+#include "brand/brand_platform.h"
 #include "launch/text.h"
+#include "launcher_version.h"
 
 namespace {
 
@@ -26,56 +28,119 @@ WideText FileNameOf(const WideText& path) {
   return separator == WideText::npos ? path : path.substr(separator + 1);
 }
 
+bool EndsInExe(const WideText& path) {
+  constexpr std::u16string_view kExe = u".exe";
+  if (path.size() < kExe.size()) return false;
+  for (std::size_t at = 0; at < kExe.size(); ++at) {
+    char16_t unit = path[path.size() - kExe.size() + at];
+    if (unit >= u'A' && unit <= u'Z') unit = static_cast<char16_t>(unit + (u'a' - u'A'));
+    if (unit != kExe[at]) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 WideText FailureMessage(const BrandFailure& failure) {
-  // Each message: its text before the subject, after it, and whether the
-  // usage follows. An empty subject is left out.
+  // Each message: its text before the subject, after it, whether it names a
+  // subject and whether the usage follows.
   struct Form {
     BrandProblem problem;
     std::u16string_view before;
     std::u16string_view after;
-    bool usage;
+    bool usage = false;
+    bool subject = true;
   };
   constexpr Form kForms[] = {
       {BrandProblem::kUnknownOption, u"unknown option ", u"", true},
       {BrandProblem::kMissingValue, u"option ", u" needs a value", true},
       {BrandProblem::kRepeatedOption, u"option ", u" is given twice", true},
       {BrandProblem::kTwoIconSources, u"'--icon' and ", u" cannot be given together", true},
-      {BrandProblem::kMissingFileArgument, u"SOURCE.exe and TARGET.exe are both needed", u"", true},
+      {BrandProblem::kMissingFileArgument, u"SOURCE.exe and TARGET.exe are both needed", u"", true, false},
       {BrandProblem::kExtraArgument, u"unexpected argument ", u"", true},
       {BrandProblem::kMalformedVersion, u"malformed version ",
-       u": four numbers from 0 to 65535 are needed, as in 2.1.0.0", false},
-      {BrandProblem::kTargetWithoutName, u"the target ", u" names no file", false},
-      {BrandProblem::kSourceMissing, u"cannot find the source ", u"", false},
-      {BrandProblem::kSourceUnreadable, u"cannot read the source ", u"", false},
-      {BrandProblem::kSourceNotProgram, u"the source ", u" is not a Windows program", false},
-      {BrandProblem::kSourceVersionMalformed, u"the version information of the source ", u" is malformed",
-       false},
-      {BrandProblem::kTargetIsSource, u"the target ", u" is the source itself", false},
-      {BrandProblem::kIconMissing, u"cannot find the icon file ", u"", false},
-      {BrandProblem::kIconUnreadable, u"cannot read the icon file ", u"", false},
-      {BrandProblem::kIconTruncated, u"the icon file ", u" is truncated", false},
-      {BrandProblem::kNotAnIcon, u"", u" is not an icon file", false},
-      {BrandProblem::kProgramMissing, u"cannot find the program ", u"", false},
-      {BrandProblem::kProgramUnreadable, u"cannot read the resources of ", u" as a Windows program", false},
-      {BrandProblem::kProgramWithoutIcon, u"the program ", u" has no icon", false},
-      {BrandProblem::kProgramIconMalformed, u"the icon of the program ", u" is malformed", false},
-      {BrandProblem::kVersionTooLong, u"the texts are too long for the version information of ", u"", false},
-      {BrandProblem::kTargetFolderMissing, u"the target's folder ", u" does not exist", false},
-      {BrandProblem::kTargetFolderNotWritable, u"cannot write in the target's folder ", u"", false},
-      {BrandProblem::kTargetNotWritten, u"cannot write the target ", u"", false},
+       u": four numbers from 0 to 65535 are needed, as in 2.1.0.0"},
+      {BrandProblem::kTargetWithoutName, u"the target ", u" names no file"},
+      {BrandProblem::kTargetNotExe, u"the target ",
+       u" does not end in .exe: a launcher's copy finds its .ini through the .exe in its name"},
+      {BrandProblem::kSourceMissing, u"cannot find the source ", u""},
+      {BrandProblem::kSourceUnreadable, u"cannot read the source ", u""},
+      {BrandProblem::kSourceTooLarge, u"the source ", u" is larger than any launcher"},
+      {BrandProblem::kSourceNotProgram, u"the source ", u" is not a Windows program"},
+      {BrandProblem::kSourceWithoutResources, u"the source ", u" has no resource section to brand"},
+      {BrandProblem::kSourceResourcesMalformed, u"the resources of the source ", u" are malformed"},
+      {BrandProblem::kSourceSymbolTable, u"the source ",
+       u" carries a symbol table, as debug builds do: brand a release build"},
+      {BrandProblem::kSourceDataAfterResources, u"the source ",
+       u" has data after its resources that branding would have to move: brand a launcher built by this project"},
+      {BrandProblem::kSourceDataAfterSections, u"the source ", u" has data after its last section"},
+      {BrandProblem::kSourceVersionMalformed, u"the version information of the source ", u" is malformed"},
+      {BrandProblem::kIconMissing, u"cannot find the icon file ", u""},
+      {BrandProblem::kIconUnreadable, u"cannot read the icon file ", u""},
+      {BrandProblem::kIconTooLarge, u"the icon file ", u" is larger than 64 MiB"},
+      {BrandProblem::kIconTruncated, u"the icon file ", u" is truncated"},
+      {BrandProblem::kNotAnIcon, u"", u" is not an icon file"},
+      {BrandProblem::kIconImageIncomplete, u"the icon file ", u" holds an image whose data is incomplete"},
+      {BrandProblem::kIconImagesOverlap, u"the icon file ", u" holds images that overlap"},
+      {BrandProblem::kProgramMissing, u"cannot find the program ", u""},
+      {BrandProblem::kProgramUnreadable, u"cannot read the program ", u""},
+      {BrandProblem::kProgramTooLarge, u"the program ", u" is larger than a Windows program can be"},
+      {BrandProblem::kProgramIsIconFile, u"", u" is an icon file: give it with --icon, not --icon-from"},
+      {BrandProblem::kProgramNotProgram, u"the program ", u" is not a Windows program"},
+      {BrandProblem::kProgramResourcesMalformed, u"the resources of the program ", u" are malformed"},
+      {BrandProblem::kProgramWithoutIcon, u"the program ", u" has no icon"},
+      {BrandProblem::kProgramIconElsewhere, u"the program ",
+       u" carries no icon of its own: Windows keeps it in a separate resource file (.mun or .mui); "
+       u"extract the icon to a .ico file and give that with --icon"},
+      {BrandProblem::kProgramIconMalformed, u"the icon of the program ", u" is malformed"},
+      {BrandProblem::kTargetIsSource, u"the target ", u" is the source itself"},
+      {BrandProblem::kTargetIsIcon, u"the target ", u" is the icon file itself"},
+      {BrandProblem::kTargetIsProgram, u"the target ", u" is the program the icon comes from"},
+      {BrandProblem::kTargetNotFile, u"the target ", u" is not a file"},
+      {BrandProblem::kTargetUnreadable, u"cannot read the existing target ", u""},
+      {BrandProblem::kTargetNotProgram, u"the target ", u" exists and is not a Windows program; it is left as it is"},
+      {BrandProblem::kTargetReadOnly, u"the target ", u" is read-only; it is left as it is"},
+      {BrandProblem::kVersionTooLong, u"the texts are too long for the version information of ", u""},
+      {BrandProblem::kCopyTooLarge, u"the copy ", u" would be larger than a Windows program can be"},
+      {BrandProblem::kTargetFolderMissing, u"the target's folder ", u" does not exist"},
+      {BrandProblem::kTargetFolderNotWritable, u"cannot write in the target's folder ", u""},
+      {BrandProblem::kTargetNotWritten, u"cannot write the target ", u""},
+      {BrandProblem::kCopyNotVerified, u"the copy written for ",
+       u" did not read back as written; the target is left as it was"},
   };
   WideText text = u"launcher-brand: ";
   for (const Form& form : kForms) {
     if (form.problem != failure.problem) continue;
     text += form.before;
-    if (!failure.subject.empty()) text += Quoted(failure.subject);
+    if (form.subject) text += Quoted(failure.subject);
     text += form.after;
-    if (failure.systemError != 0) text += u" (system error #" + DecimalText(failure.systemError) + u")";
+    if (failure.systemError != 0) text += u" (" + SystemErrorText(failure.systemError) + u")";
     if (form.usage) text += kUsage;
   }
   return text;
+}
+
+WideText WrittenMessage(const BrandRequest& request) {
+  return u"launcher-brand: wrote " + Quoted(request.target) + u" from " + Quoted(request.source);
+}
+
+WideText HelpText() {
+  return u"launcher-brand " LAUNCHER_VERSION_TEXT
+         u": writes a copy of a launcher with a product's own icon and version details\n"
+         u"usage: launcher-brand SOURCE.exe TARGET.exe [--icon FILE.ico | --icon-from PROGRAM.exe]\n"
+         u"         [--description TEXT] [--product-name TEXT] [--company TEXT] [--copyright TEXT]\n"
+         u"         [--version A.B.C.D]\n"
+         u"  SOURCE.exe               the launcher to copy; it is only read\n"
+         u"  TARGET.exe               the copy to write, replacing an earlier one; its file name\n"
+         u"                           becomes InternalName and OriginalFilename\n"
+         u"  --icon FILE.ico          the copy's icon: every image of FILE.ico, in its order\n"
+         u"  --icon-from PROGRAM.exe  the copy's icon: the one the shell shows for PROGRAM.exe\n"
+         u"  --description TEXT       FileDescription\n"
+         u"  --product-name TEXT      ProductName\n"
+         u"  --company TEXT           CompanyName\n"
+         u"  --copyright TEXT         LegalCopyright\n"
+         u"  --version A.B.C.D        FileVersion and ProductVersion, four numbers up to 65535\n"
+         u"  -h, --help               this text\n";
 }
 
 std::variant<BrandRequest, BrandFailure> ParseBrandArguments(const std::vector<WideText>& arguments) {
@@ -90,6 +155,21 @@ std::variant<BrandRequest, BrandFailure> ParseBrandArguments(const std::vector<W
       {u"--copyright", &request.edits.copyright},
       {u"--version", &version},
   };
+  const auto slotOf = [&](const WideText& word) -> std::optional<WideText>* {
+    for (const auto& [name, field] : options) {
+      if (word == name) return field;
+    }
+    return nullptr;
+  };
+  // Help is asked for wherever an option may stand, whatever else is wrong.
+  for (std::size_t at = 0; at < arguments.size(); ++at) {
+    if (arguments[at] == u"--help" || arguments[at] == u"-h") {
+      BrandRequest help;
+      help.helpAsked = true;
+      return help;
+    }
+    if (slotOf(arguments[at]) != nullptr) ++at;
+  }
   std::vector<WideText> paths;
   for (std::size_t at = 0; at < arguments.size(); ++at) {
     const WideText& word = arguments[at];
@@ -98,10 +178,7 @@ std::variant<BrandRequest, BrandFailure> ParseBrandArguments(const std::vector<W
       paths.push_back(word);
       continue;
     }
-    std::optional<WideText>* slot = nullptr;
-    for (const auto& [name, field] : options) {
-      if (word == name) slot = field;
-    }
+    std::optional<WideText>* slot = slotOf(word);
     if (slot == nullptr) return BrandFailure{BrandProblem::kUnknownOption, word};
     if (*slot) return BrandFailure{BrandProblem::kRepeatedOption, word};
     if (at + 1 == arguments.size()) return BrandFailure{BrandProblem::kMissingValue, word};
@@ -121,5 +198,6 @@ std::variant<BrandRequest, BrandFailure> ParseBrandArguments(const std::vector<W
   if (request.edits.fileName.empty()) {
     return BrandFailure{BrandProblem::kTargetWithoutName, request.target};
   }
+  if (!EndsInExe(request.target)) return BrandFailure{BrandProblem::kTargetNotExe, request.target};
   return request;
 }

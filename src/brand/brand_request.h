@@ -21,38 +21,66 @@ enum class BrandProblem {
   kExtraArgument,
   kMalformedVersion,
   kTargetWithoutName,
+  kTargetNotExe,
   // The files; the subject is the file's path as given.
   kSourceMissing,
   kSourceUnreadable,
+  kSourceTooLarge,
   kSourceNotProgram,
+  kSourceWithoutResources,
+  kSourceResourcesMalformed,
+  kSourceSymbolTable,
+  kSourceDataAfterResources,
+  kSourceDataAfterSections,
   kSourceVersionMalformed,
-  kTargetIsSource,
   kIconMissing,
   kIconUnreadable,
+  kIconTooLarge,
   kIconTruncated,
   kNotAnIcon,
+  kIconImageIncomplete,
+  kIconImagesOverlap,
   kProgramMissing,
   kProgramUnreadable,
+  kProgramTooLarge,
+  kProgramIsIconFile,
+  kProgramNotProgram,
+  kProgramResourcesMalformed,
   kProgramWithoutIcon,
+  kProgramIconElsewhere,
   kProgramIconMalformed,
+  kTargetIsSource,
+  kTargetIsIcon,
+  kTargetIsProgram,
+  kTargetNotFile,
+  kTargetUnreadable,
+  kTargetNotProgram,
+  kTargetReadOnly,
   kVersionTooLong,
+  kCopyTooLarge,
   kTargetFolderMissing,
   kTargetFolderNotWritable,
   kTargetNotWritten,
+  kCopyNotVerified,
 };
 
 struct BrandFailure {
   BrandProblem problem;
   WideText subject;
-  std::uint32_t systemError = 0;  // Windows' error code where one explains it
+  std::uint32_t systemError = 0;  // the system's error code where one explains it
   friend bool operator==(const BrandFailure&, const BrandFailure&) = default;
 };
 
 // The one line that reports `failure`, without a line ending: what went wrong
-// and with which argument or file (quoted, control characters shown as '?'),
-// the system error as "(system error #N)" when there is one, and after a
-// command-line problem the usage.
+// and with which argument or file (quoted, even when empty; control
+// characters shown as '?'), the system error in parentheses as the platform
+// words it (SystemErrorText) when there is one, and after a command-line
+// problem the usage.
 WideText FailureMessage(const BrandFailure& failure);
+
+// What --help prints: the tool, its version and what it does on the first
+// line, then the usage and each option, one line each.
+WideText HelpText();
 
 struct BrandRequest {
   WideText source;                      // SOURCE.exe
@@ -60,10 +88,17 @@ struct BrandRequest {
   std::optional<WideText> iconFile;     // --icon
   std::optional<WideText> iconProgram;  // --icon-from
   VersionEdits edits;                   // fileName is TARGET's file name
+  bool helpAsked = false;               // --help or -h: nothing else is read
 };
 
 // The request that `arguments` (the command line's words after the program
 // name) make: two paths, SOURCE then TARGET, and options anywhere, each
 // followed by its value and each given at most once. A word starting with
-// "--" is an option.
+// "--" is an option. TARGET must name a file ending in ".exe" in any letter
+// case: a launcher's copy finds its configuration through it. "--help" or
+// "-h" where an option may stand asks for help, whatever else is there.
 std::variant<BrandRequest, BrandFailure> ParseBrandArguments(const std::vector<WideText>& arguments);
+
+// The one line that reports a copy written: "launcher-brand: wrote 'TARGET'
+// from 'SOURCE'", quoted as FailureMessage quotes.
+WideText WrittenMessage(const BrandRequest& request);

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "launcher_version.h"
+
 namespace {
 
 std::variant<BrandRequest, BrandFailure> Parse(std::vector<WideText> arguments) {
@@ -41,6 +43,8 @@ TEST(BrandArguments, EachMistakeIsNamed) {
       {{u"a.exe", u"b.exe", u"--icon", u"x.ico", u"--icon-from", u"c.exe"}, {BrandProblem::kTwoIconSources, u"--icon-from"}},
       {{u"a.exe", u"b.exe", u"--version", u"1.2.3"}, {BrandProblem::kMalformedVersion, u"1.2.3"}},
       {{u"a.exe", u"C:\\Prod\\bin\\"}, {BrandProblem::kTargetWithoutName, u"C:\\Prod\\bin\\"}},
+      {{u"a.exe", u"viewer.ini"}, {BrandProblem::kTargetNotExe, u"viewer.ini"}},
+      {{u"a.exe", u"viewer.exe.bak"}, {BrandProblem::kTargetNotExe, u"viewer.exe.bak"}},
   };
   for (const auto& c : cases) {
     const auto parsed = Parse(c.arguments);
@@ -50,8 +54,18 @@ TEST(BrandArguments, EachMistakeIsNamed) {
   }
 }
 
+TEST(BrandArguments, HelpComesFirstAndTargetsEndInExeInAnyCase) {
+  EXPECT_TRUE(std::get<BrandRequest>(Parse({u"a.exe", u"b.txt", u"--colour", u"-h"})).helpAsked);
+  EXPECT_TRUE(std::get<BrandRequest>(Parse({u"--help"})).helpAsked);
+  EXPECT_FALSE(std::get<BrandRequest>(Parse({u"a.exe", u"b.exe", u"--description", u"-h"})).helpAsked);
+  EXPECT_TRUE(HelpText().starts_with(u"launcher-brand " LAUNCHER_VERSION_TEXT u": "));
+  EXPECT_EQ(std::get<BrandRequest>(Parse({u"a.exe", u"C:\\Prod\\VIEWER.Exe"})).edits.fileName, u"VIEWER.Exe");
+}
+
 TEST(BrandArguments, EveryFailureIsOneLineNamingItsSubject) {
-  for (int problem = 0; problem <= static_cast<int>(BrandProblem::kTargetNotWritten); ++problem) {
+  EXPECT_EQ(FailureMessage({BrandProblem::kIconMissing, u""}), u"launcher-brand: cannot find the icon file ''");
+  for (int problem = 0; problem <= static_cast<int>(BrandProblem::kCopyNotVerified); ++problem) {
+    if (static_cast<BrandProblem>(problem) == BrandProblem::kMissingFileArgument) continue;
     const WideText line = FailureMessage({static_cast<BrandProblem>(problem), u"C:\\x\\y.exe\n", 5});
     EXPECT_TRUE(line.starts_with(u"launcher-brand: ")) << problem;
     EXPECT_EQ(line.find_first_of(u"\r\n"), WideText::npos) << problem;

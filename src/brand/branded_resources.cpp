@@ -21,7 +21,11 @@ const Resource* FirstOfType(const std::vector<Resource>& resources, std::uint16_
 std::variant<std::vector<IconImage>, BrandFailure> ShellIconImages(
     const std::vector<Resource>& resources) {
   const Resource* group = FirstOfType(resources, kIconGroupType);
-  if (group == nullptr) return BrandFailure{BrandProblem::kProgramWithoutIcon, {}};
+  if (group == nullptr) {
+    const bool hasMui = std::any_of(resources.begin(), resources.end(),
+                                    [](const Resource& resource) { return resource.type.text == u"MUI"; });
+    return BrandFailure{hasMui ? BrandProblem::kProgramIconElsewhere : BrandProblem::kProgramWithoutIcon, {}};
+  }
   const BrandFailure malformed{BrandProblem::kProgramIconMalformed, {}};
   const auto entries = ParseIconGroup(group->data);
   if (!entries) return malformed;
@@ -35,7 +39,7 @@ std::variant<std::vector<IconImage>, BrandFailure> ShellIconImages(
         image = &resource;
       }
     }
-    if (image == nullptr || !IconImageBits(image->data)) return malformed;
+    if (image == nullptr || !IconImageComplete(image->data)) return malformed;
     IconImage taken = entry.form;
     taken.data = image->data;
     images.push_back(std::move(taken));

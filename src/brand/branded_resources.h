@@ -1,8 +1,7 @@
 #pragma once
 
 // The resources of a branded copy, composed from the source's resources, the
-// new icon and the version edits. Resources are plain values here; the
-// Windows edge reads them from programs and writes them into the copy.
+// new icon and the version edits.
 
 #include <cstdint>
 #include <variant>
@@ -11,21 +10,7 @@
 #include "brand/brand_request.h"
 #include "brand/bytes.h"
 #include "brand/icon.h"
-
-// A resource type or name: a number, or a text when `text` is not empty.
-struct ResourceName {
-  std::uint16_t id = 0;
-  WideText text;
-  friend bool operator==(const ResourceName&, const ResourceName&) = default;
-};
-
-struct Resource {
-  ResourceName type;
-  ResourceName name;
-  std::uint16_t language = 0;
-  Bytes data;
-  friend bool operator==(const Resource&, const Resource&) = default;
-};
+#include "brand/resource_section.h"
 
 inline constexpr std::uint16_t kIconImageType = 3;    // RT_ICON
 inline constexpr std::uint16_t kIconGroupType = 14;   // RT_GROUP_ICON
@@ -35,11 +20,13 @@ inline constexpr std::uint16_t kShellIconGroup = 107;
 inline constexpr std::uint16_t kSecondIconGroup = 108;
 
 // The images of the icon the shell shows for a program whose resources are
-// `resources`, listed in the order Windows enumerates them: its first icon
+// `resources`, listed in the order of its resource directory: its first icon
 // group, each named image taken in the group's language where there is one.
-// kProgramWithoutIcon without a group, kProgramIconMalformed for a group that
-// does not parse or names a missing image or one that is neither PNG nor
-// bitmap. The failure's subject is left empty.
+// kProgramWithoutIcon without a group, or kProgramIconElsewhere when the
+// program has a MUI resource instead, as Windows' own programs whose icons
+// are kept in a separate resource file do; kProgramIconMalformed for a group
+// that does not parse or names a missing image or one that is incomplete
+// (IconImageComplete). The failure's subject is left empty.
 std::variant<std::vector<IconImage>, BrandFailure> ShellIconImages(
     const std::vector<Resource>& resources);
 

@@ -4,15 +4,17 @@
 
 #include <string>
 
+#include "brand_test_files.h"
+
 using namespace std::string_literals;
 
 namespace {
 
 constexpr std::uint16_t kGerman = 0x0407;
-const Bytes kBitmap = "\x28\0\0\0\x10\0\0\0\x20\0\0\0\1\0\x20\0"s + Bytes(24, '\0');
+const Bytes kBitmap = TestBitmap(16, 32);
 
 Resource Of(std::uint16_t type, std::uint16_t id, Bytes data, std::uint16_t language = kGerman) {
-  return {{type, {}}, {id, {}}, language, std::move(data)};
+  return {{type, {}}, {id, {}}, language, std::move(data), 0};
 }
 
 // The type and name of each resource, "type/name" in order.
@@ -71,6 +73,11 @@ TEST(BrandedResources, TheShellsIconIsTheFirstGroupInItsLanguage) {
   const BrandFailure withoutIcon{BrandProblem::kProgramWithoutIcon, {}};
   const BrandFailure malformed{BrandProblem::kProgramIconMalformed, {}};
   EXPECT_EQ(std::get<BrandFailure>(ShellIconImages({program[0]})), withoutIcon);
+  // Windows' own programs keep their icons in a .mun or .mui file.
+  EXPECT_EQ(std::get<BrandFailure>(ShellIconImages({program[0], {{0, u"MUI"}, {1, {}}, 0, "mui", 0}})),
+            (BrandFailure{BrandProblem::kProgramIconElsewhere, {}}));
+  EXPECT_EQ(std::get<BrandFailure>(ShellIconImages({Of(kIconImageType, 1, kBitmap.substr(0, 100)), program[3]})),
+            malformed);
   EXPECT_EQ(std::get<BrandFailure>(ShellIconImages({program[4]})), malformed);
   EXPECT_EQ(std::get<BrandFailure>(ShellIconImages({Of(kIconGroupType, 5, "\0\0\1\0"s)})), malformed);
 }

@@ -35,16 +35,24 @@ inline void AppendU32(Bytes& bytes, std::uint32_t value) {
   AppendU16(bytes, static_cast<std::uint16_t>(value >> 16));
 }
 
-// Overwrites the four bytes at `at`, which lie within `bytes`.
+// Overwrites the two or four bytes at `at`, which lie within `bytes`.
+inline void StoreU16(Bytes& bytes, std::size_t at, std::uint16_t value) {
+  bytes[at] = static_cast<char>(value & 0xFF);
+  bytes[at + 1] = static_cast<char>(value >> 8);
+}
 inline void StoreU32(Bytes& bytes, std::size_t at, std::uint32_t value) {
-  for (int shift = 0; shift < 32; shift += 8) {
-    bytes[at++] = static_cast<char>((value >> shift) & 0xFF);
-  }
+  StoreU16(bytes, at, static_cast<std::uint16_t>(value & 0xFFFF));
+  StoreU16(bytes, at + 2, static_cast<std::uint16_t>(value >> 16));
 }
 
 // Appends each code unit of `text` as UTF-16LE.
 inline void AppendUtf16(Bytes& bytes, std::u16string_view text) {
   for (const char16_t unit : text) AppendU16(bytes, unit);
+}
+
+// `value` rounded up to a multiple of `alignment`, a power of two.
+inline std::uint64_t AlignUp(std::uint64_t value, std::uint64_t alignment) {
+  return (value + alignment - 1) & ~(alignment - 1);
 }
 
 // Whether `size` bytes from `at` lie within a run of `total` bytes, without

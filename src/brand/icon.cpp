@@ -1,5 +1,8 @@
 #include "brand/icon.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace {
 
 constexpr std::size_t kDirectoryHeaderSize = 6;
@@ -11,6 +14,10 @@ constexpr std::string_view kPngSignature = "\x89PNG\r\n\x1a\n";
 // bit depth and colour type.
 constexpr std::size_t kPngHeaderSize = 26;
 constexpr std::size_t kBitmapHeaderSize = 40;
+constexpr std::uint32_t kUncompressed = 0;  // BI_RGB
+constexpr std::uint32_t kBitFields = 3;     // BI_BITFIELDS: three colour masks follow the header
+constexpr std::int64_t kLargestSide = 65536;
+constexpr std::string_view kPngEnd = "IEND";
 
 // Where each entry of an icon directory (a file's or a group's) starts. Both
 // begin alike: reserved 0, kind 1 (icon), then the count of entries of
@@ -40,7 +47,64 @@ IconImage FormAt(std::string_view bytes, std::size_t entry) {
   return form;
 }
 
+// PNG stores its numbers most significant byte first.
+std::uint32_t ReadBigEndianU32(std::string_view bytes, std::size_t at) {
+  std::uint32_t value = 0;
+  for (std::size_t next = at; next < at + 4; ++next) value = value << 8 | static_cast<unsigned char>(bytes[next]);
+  return value;
+}
+
+bool PngComplete(std::string_view data) {
+  // Each chunk: its data's length, its type, its data and a CRC.
+  constexpr std::size_t kChunkFrame = 12;
+  std::size_t at = kPngSignature.size();
+  while (FitsWithin(data.size(), at, kChunkFrame)) {
+    const std::size_t length = ReadBigEndianU32(data, at);
+    if (!FitsWithin(data.size(), at + kChunkFrame, length)) return false;
+    if (data.substr(at + 4, 4) == kPngEnd) return true;
+    at += kChunkFrame + length;
+  }
+  return false;
+}
+
+bool BitmapComplete(std::string_view data) {
+  const auto width = static_cast<std::int32_t>(ReadU32(data, 4));
+  const auto doubledHeight = static_cast<std::int32_t>(ReadU32(data, 8));
+  const std::uint64_t bits = ReadU16(data, 14);
+  const std::uint32_t compression = ReadU32(data, 16);
+  const std::uint64_t coloursUsed = ReadU32(data, 32);
+  const std::int64_t height = doubledHeight / 2;
+  if (width <= 0 || width > kLargestSide || height <= 0 || height > kLargestSide ||
+      (compression != kUncompressed && compression != kBitFields)) {
+    return false;
+  }
+  const std::uint64_t masks = compression == kBitFields ? 12 : 0;
+  const std::uint64_t palette = coloursUsed != 0 ? coloursUsed : (bits <= 8 ? std::uint64_t{1} << bits : 0);
+  const auto rows = static_cast<std::uint64_t>(height);
+  const std::uint64_t colourRow = (static_cast<std::uint64_t>(width) * bits + 31) / 32 * 4;
+  const std::uint64_t maskRow = (static_cast<std::uint64_t>(width) + 31) / 32 * 4;
+  const std::uint64_t withoutMask = kBitmapHeaderSize + masks + 4 * palette + colourRow * rows;
+  return data.size() >= withoutMask + (bits == 32 ? 0 : maskRow * rows);
+}
+
+// Whether the images' runs of bytes overlap one another or the directory,
+// which ends at `directoryEnd`.
+bool ImagesOverlap(std::vector<std::pair<std::size_t, std::size_t>> spans, std::size_t directoryEnd) {
+  std::sort(spans.begin(), spans.end());
+  std::size_t end = directoryEnd;
+  for (const auto& [at, size] : spans) {
+    if (at < end) return true;
+    end = at + size;
+  }
+  return false;
+}
+
 }  // namespace
+
+bool IconImageComplete(std::string_view data) {
+  if (!IconImageBits(data)) return false;
+  return data.starts_with(kPngSignature) ? PngComplete(data) : BitmapComplete(data);
+}
 
 std::optional<std::uint16_t> IconImageBits(std::string_view data) {
   if (data.starts_with(kPngSignature)) {
@@ -71,14 +135,24 @@ std::variant<std::vector<IconImage>, IconFileProblem> ParseIconFile(std::string_
   }
   const auto entries = DirectoryEntries(file, kFileEntrySize);
   if (const auto* problem = std::get_if<IconFileProblem>(&entries)) return *problem;
+  const auto& entryAts = std::get<std::vector<std::size_t>>(entries);
+  std::vector<std::pair<std::size_t, std::size_t>> spans;
+  for (const std::size_t entry : entryAts) {
+    spans.emplace_back(ReadU32(file, entry + 12), ReadU32(file, entry + 8));
+    if (!FitsWithin(file.size(), spans.back().first, spans.back().second)) return IconFileProblem::kTruncated;
+  }
+  // Checked before any image is copied: entries naming one image many times
+  // would otherwise multiply it.
+  if (ImagesOverlap(spans, kDirectoryHeaderSize + entryAts.size() * kFileEntrySize)) {
+    return IconFileProblem::kOverlappingImages;
+  }
   std::vector<IconImage> images;
-  for (const std::size_t entry : std::get<std::vector<std::size_t>>(entries)) {
-    const std::size_t size = ReadU32(file, entry + 8);
-    const std::size_t offset = ReadU32(file, entry + 12);
-    if (!FitsWithin(file.size(), offset, size)) return IconFileProblem::kTruncated;
-    IconImage image = FormAt(file, entry);
-    image.data = Bytes(file.substr(offset, size));
-    if (!IconImageBits(image.data)) return IconFileProblem::kNotAnIcon;
+  for (std::size_t index = 0; index < entryAts.size(); ++index) {
+    const std::string_view data = file.substr(spans[index].first, spans[index].second);
+    if (!IconImageBits(data)) return IconFileProblem::kNotAnIcon;
+    if (!IconImageComplete(data)) return IconFileProblem::kIncompleteImage;
+    IconImage image = FormAt(file, entryAts[index]);
+    image.data = Bytes(data);
     images.push_back(std::move(image));
   }
   return images;

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "launch/utf8_sequence.h"
+
 std::optional<std::size_t> FindFirst(std::u16string_view text,
                                      std::u16string_view pattern,
                                      std::size_t from) {
@@ -26,56 +28,14 @@ WideText DecimalText(std::uint32_t value) {
   return digits;
 }
 
-namespace {
-
-bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
-
-// How many continuation bytes follow `lead`, or -1 for a byte that cannot
-// start a sequence (a stray continuation, or 0xC0, 0xC1, 0xF5 to 0xFF).
-int ContinuationCount(unsigned char lead) {
-  if (lead < 0x80) return 0;
-  if (lead >= 0xC2 && lead <= 0xDF) return 1;
-  if (lead >= 0xE0 && lead <= 0xEF) return 2;
-  if (lead >= 0xF0 && lead <= 0xF4) return 3;
-  return -1;
-}
-
-// The smallest code point each sequence length may carry; anything below is
-// an overlong form.
-constexpr std::uint32_t kMinimumCodePoint[] = {0, 0x80, 0x800, 0x10000};
-
-void AppendCodePoint(WideText& text, std::uint32_t codePoint) {
-  if (codePoint < 0x10000) {
-    text.push_back(static_cast<char16_t>(codePoint));
-    return;
-  }
-  const std::uint32_t offset = codePoint - 0x10000;
-  text.push_back(static_cast<char16_t>(0xD800 + (offset >> 10)));
-  text.push_back(static_cast<char16_t>(0xDC00 + (offset & 0x3FF)));
-}
-
-}  // namespace
-
 std::optional<WideText> DecodeUtf8(std::string_view bytes) {
   WideText text;
   text.reserve(bytes.size());
-  std::size_t i = 0;
-  while (i < bytes.size()) {
-    const auto lead = static_cast<unsigned char>(bytes[i]);
-    const int count = ContinuationCount(lead);
-    if (count < 0 || bytes.size() - i <= static_cast<std::size_t>(count))
-      return std::nullopt;
-    std::uint32_t codePoint = count == 0 ? lead : lead & (0x3Fu >> count);
-    for (int k = 1; k <= count; ++k) {
-      const auto next = static_cast<unsigned char>(bytes[i + static_cast<std::size_t>(k)]);
-      if (!IsContinuation(next)) return std::nullopt;
-      codePoint = (codePoint << 6) | (next & 0x3Fu);
-    }
-    if (codePoint < kMinimumCodePoint[count] || codePoint > 0x10FFFF ||
-        (codePoint >= 0xD800 && codePoint <= 0xDFFF))
-      return std::nullopt;
-    AppendCodePoint(text, codePoint);
-    i += static_cast<std::size_t>(count) + 1;
+  for (std::size_t i = 0; i < bytes.size();) {
+    const auto sequence = utf8::SequenceAt(bytes, i);
+    if (!sequence) return std::nullopt;
+    utf8::AppendCodePoint(text, sequence->first);
+    i += sequence->second;
   }
   return text;
 }

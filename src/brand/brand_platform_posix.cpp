@@ -1,0 +1,132 @@
+// launcher-brand's file access on Linux. Paths and messages are UTF-8; bytes
+// of a file name that are not UTF-8 travel as U+DC80 to U+DCFF and come back
+// unchanged (DecodeUtf8Escaped).
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "brand/brand_platform.h"
+#include "brand/utf8_escaped.h"
+
+namespace {
+
+constexpr std::size_t kChunk = std::size_t{1} << 20;
+
+std::string Native(const WideText& path) { return EncodeUtf8Escaped(path); }
+
+SystemError LastError() { return static_cast<SystemError>(errno); }
+
+bool CloseFile(int file) { return close(file) == 0; }
+
+// Writes all of `bytes`; false with errno set when it cannot.
+bool WriteAll(int file, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = write(file, bytes.data(), std::min(bytes.size(), kChunk));
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+}  // namespace
+
+std::variant<Bytes, FileTooLarge, SystemError> ReadFileBytes(const WideText& path, std::size_t largest) {
+  const int file = open(Native(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (file < 0) return LastError();
+  struct stat status {};
+  std::variant<Bytes, FileTooLarge, SystemError> result = Bytes();
+  Bytes& bytes = std::get<Bytes>(result);
+  if (fstat(file, &status) != 0) {
+    result = LastError();
+  } else if (static_cast<std::uint64_t>(status.st_size) > largest) {
+    result = FileTooLarge{};
+  } else {
+    bytes.reserve(static_cast<std::size_t>(status.st_size));
+    // The file may grow while it is read: stop reading past the limit.
+    for (;;) {
+      const std::size_t had = bytes.size();
+      bytes.resize(had + kChunk);
+      const ssize_t read = ::read(file, bytes.data() + had, kChunk);
+      if (read < 0 && errno == EINTR) {
+        bytes.resize(had);
+        continue;
+      }
+      if (read < 0) {
+        result = LastError();
+        break;
+      }
+      bytes.resize(had + static_cast<std::size_t>(read));
+      if (read == 0) break;
+      if (bytes.size() > largest) {
+        result = FileTooLarge{};
+        break;
+      }
+    }
+  }
+  CloseFile(file);
+  return result;
+}
+
+bool IsMissingFile(SystemError error) { return error == ENOENT || error == ENOTDIR; }
+
+bool IsExistingFile(SystemError error) { return error == EEXIST; }
+
+WideText SystemErrorText(SystemError error) {
+  return DecodeUtf8Escaped(std::strerror(static_cast<int>(error)));
+}
+
+std::variant<FileState, SystemError> InspectFile(const WideText& path) {
+  struct stat status {};
+  if (stat(Native(path).c_str(), &status) != 0) {
+    if (IsMissingFile(LastError())) return FileState{};
+    return LastError();
+  }
+  FileState state;
+  state.kind = S_ISREG(status.st_mode) ? FileKind::kFile : FileKind::kOther;
+  state.readOnly = (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+  state.identity = {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
+  return state;
+}
+
+WideText FolderOf(const WideText& path) {
+  const std::size_t separator = path.rfind(u'/');
+  if (separator == WideText::npos) return u".";
+  return separator == 0 ? u"/" : path.substr(0, separator);
+}
+
+std::optional<WriteFailure> WriteNewFile(const WideText& path, std::string_view bytes) {
+  // Permissions as a linker gives a program it writes, less the umask.
+  const int file = open(Native(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0777);
+  if (file < 0) return WriteFailure{WriteStep::kCreate, LastError()};
+  const bool written = WriteAll(file, bytes) && fsync(file) == 0;
+  const SystemError error = written ? 0 : LastError();
+  if (!CloseFile(file) && written) return WriteFailure{WriteStep::kWrite, LastError()};
+  if (!written) return WriteFailure{WriteStep::kWrite, error};
+  return std::nullopt;
+}
+
+std::optional<SystemError> MoveFileOver(const WideText& from, const WideText& to) {
+  struct stat replaced {};
+  if (stat(Native(to).c_str(), &replaced) == 0 && chmod(Native(from).c_str(), replaced.st_mode & 07777) != 0) {
+    return LastError();
+  }
+  if (rename(Native(from).c_str(), Native(to).c_str()) != 0) return LastError();
+  // The rename is on the disk only once the folder is.
+  const int folder = open(Native(FolderOf(to)).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder < 0) return LastError();
+  // Some file systems cannot sync a folder (EINVAL); there is no more to do on them.
+  const bool synced = fsync(folder) == 0 || errno == EINVAL;
+  const SystemError error = synced ? 0 : LastError();
+  CloseFile(folder);
+  if (!synced) return error;
+  return std::nullopt;
+}
+
+void RemoveFile(const WideText& path) { unlink(Native(path).c_str()); }
+
+std::uint32_t ProcessId() { return static_cast<std::uint32_t>(getpid()); }
