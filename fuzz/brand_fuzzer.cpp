@@ -6,17 +6,23 @@
 //   2  a version resource: edited, it reads back with the edits in it
 //   3  the command line, UTF-16LE words split at U+FFFF: a request names both
 //      paths; a failure is one line
-//   4  an executable's headers: a signature found is cut off exactly
+//   4  a program: when its resources read and its layout takes new ones, the
+//      copy with one resource changed reads back with exactly the resources
+//      asked for, a correct checksum and no signature
+//   5  the same, with the input as the resource section of a small program
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <vector>
 
 #include "brand/brand_request.h"
+#include "brand/branded_resources.h"
 #include "brand/icon.h"
 #include "brand/pe_image.h"
 #include "brand/version_resource.h"
+#include "brand_test_files.h"
 #include "fuzz_support.h"
 
 namespace {
@@ -74,27 +80,53 @@ void Arguments(const std::uint8_t* data, std::size_t size) {
   Require(!request.iconFile || !request.iconProgram, "one icon at most");
 }
 
-void Headers(std::string_view input) {
-  const auto layout = ReadPeLayout(input);
-  if (!layout) return;
-  Require(layout->checksumAt + 4 <= input.size(), "the checksum lies within the file");
-  const Bytes cut = WithoutSignature(Bytes(input), *layout);
-  Require(cut.size() == input.size() - layout->certificateSize, "only the signature is cut off");
-  const auto reread = ReadPeLayout(cut);
-  Require(reread && reread->certificateSize == 0, "the copy is an unsigned program");
+void Program(std::string_view input) {
+  const auto image = ReadPeImage(input);
+  if (!image) return;
+  const auto resources = ReadResources(input, *image);
+  if (!resources) return;
+  std::vector<Resource> wanted = *resources;
+  if (wanted.empty()) {
+    wanted.push_back({{kVersionType, {}}, {1, {}}, 0x0409, "version", 0});
+  } else {
+    wanted.front().data += "changed";
+  }
+  const auto rewritten = WithResources(input, *image, wanted);
+  const auto* copy = std::get_if<Bytes>(&rewritten);
+  if (copy == nullptr) return;
+  const auto reread = ReadPeImage(*copy);
+  Require(reread.has_value(), "the copy is a program");
+  Require(ReadResources(*copy, *reread) == InDirectoryOrder(wanted), "the copy holds the resources asked for");
+  Require(ReadU32(*copy, ChecksumAt(*reread)) == ImageChecksum(*copy, ChecksumAt(*reread)), "its checksum is right");
+  Require(reread->certificateSize == 0, "it carries no signature");
+  Require(reread->sections.size() == image->sections.size(), "it has the sections it had");
+  for (const PeSection& section : image->sections) {
+    if (section.address >= DirectoryOf(*image, kResourceDirectory).address) break;
+    Require(copy->substr(section.rawAt, section.rawSize) == input.substr(section.rawAt, section.rawSize),
+            "the sections before the resources are kept byte for byte");
+  }
 }
 
+void ResourceSection(std::string_view input) {
+  // TestProgram's resource section: 0x200 bytes of the file from 0x600.
+  Bytes program = TestProgram();
+  const std::size_t size = std::min<std::size_t>(input.size(), 0x200);
+  program.replace(0x600, size, input.substr(0, size));
+  StoreU32(program, 0x58 + 240 + 40 + 8, static_cast<std::uint32_t>(std::max<std::size_t>(size, 16)));
+  Program(program);
+}
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
   const std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
-  switch (data[0] % 5) {
+  switch (data[0] % 6) {
     case 0: IconFile(input); break;
     case 1: ParseIconGroup(input); break;
     case 2: VersionResource(input); break;
     case 3: Arguments(data + 1, size - 1); break;
-    default: Headers(input); break;
+    case 4: Program(input); break;
+    default: ResourceSection(input); break;
   }
   return 0;
 }

@@ -1,6 +1,7 @@
-// The version details Windows itself reads from launcher.exe, as the shell's
-// file properties show them.
+// The version details and the icon Windows itself reads from launcher.exe,
+// as the shell shows them.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <gtest/gtest.h>
 
@@ -94,5 +95,25 @@ TEST(VersionInfo, StringsAreTheMakersOwn) {
   };
   for (const auto& [name, value] : expected) {
     EXPECT_EQ(QueryString(info, name), value) << name;
+  }
+}
+
+// The shell finds the icon groups of the launcher and of every copy
+// launcher-brand writes, and an image of the first group at each size it asks
+// for: the resource tree is laid out so that Windows' own search finds them.
+TEST(ShellIcon, TheShellShowsTheFirstGroupAtEverySize) {
+  EXPECT_EQ(ExtractIconExW(LauncherProgram().c_str(), -1, nullptr, nullptr, 0), 2u) << "icon groups";
+  for (const int size : {16, 32, 48, 256}) {
+    HICON icon = nullptr;
+    UINT id = 0;
+    ASSERT_EQ(PrivateExtractIconsW(LauncherProgram().c_str(), 0, size, size, &icon, &id, 1, 0), 1u) << size;
+    ICONINFO info{};
+    ASSERT_TRUE(GetIconInfo(icon, &info)) << size;
+    BITMAP bitmap{};
+    EXPECT_NE(GetObjectW(info.hbmColor, sizeof(bitmap), &bitmap), 0) << size;
+    EXPECT_EQ(bitmap.bmWidth, size);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    DestroyIcon(icon);
   }
 }

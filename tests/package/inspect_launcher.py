@@ -15,7 +15,7 @@ program (its first icon group) it took the icon from. COPY must carry what a
 launcher carries, with both icon groups holding exactly ICON's images, the
 version details SOURCE has but for those the options name and its own file
 name, SOURCE's code and data byte for byte, no signature and a correct header
-checksum.
+checksum, laid out as launcher-brand lays out a copy (check_layout).
 """
 
 import argparse
@@ -331,6 +331,67 @@ def source_strings(pe):
     return {}
 
 
+def align(value, alignment):
+    return (value + alignment - 1) // alignment * alignment
+
+
+def directory_order_key(entry):
+    """Where an entry belongs in its directory: names first, without regard
+    to ASCII case as upper case sorts them, then numbers ascending."""
+    if entry.name is not None:
+        return (0, str(entry.name).upper(), 0)
+    return (1, "", entry.id)
+
+
+def check_layout(pe, source, report):
+    """How launcher-brand lays out the copy: its own resource section in
+    place of the source's, the relocations right after it, the headers that
+    describe both, and a resource tree that Windows can search."""
+    header = pe.OPTIONAL_HEADER
+    sections = pe.sections
+    names = [section.Name.rstrip(b"\0") for section in sections]
+    report.check("last sections", names[-2:], [b".rsrc", b".reloc"])
+    resources, relocations = sections[-2], sections[-1]
+    directories = header.DATA_DIRECTORY
+    report.check("resource directory",
+                 (directories[2].VirtualAddress, directories[2].Size),
+                 (resources.VirtualAddress, resources.Misc_VirtualSize))
+    report.check("relocation directory",
+                 (directories[5].VirtualAddress, directories[5].Size),
+                 (relocations.VirtualAddress, relocations.Misc_VirtualSize))
+    report.check("sections adjacent and aligned in memory",
+                 [section.VirtualAddress for section in sections[1:]],
+                 [align(before.VirtualAddress + before.Misc_VirtualSize, header.SectionAlignment)
+                  for before in sections[:-1]])
+    report.check("relocations follow the resources in the file", relocations.PointerToRawData,
+                 resources.PointerToRawData + resources.SizeOfRawData)
+    report.check("resource section's file size", resources.SizeOfRawData,
+                 align(resources.Misc_VirtualSize, header.FileAlignment))
+    report.check("SizeOfImage", header.SizeOfImage,
+                 align(relocations.VirtualAddress + relocations.Misc_VirtualSize, header.SectionAlignment))
+    source_resources = source.sections[-2]
+    report.check("SizeOfInitializedData", header.SizeOfInitializedData,
+                 source.OPTIONAL_HEADER.SizeOfInitializedData
+                 - source_resources.SizeOfRawData + resources.SizeOfRawData)
+    unsorted, misplaced = [], []
+
+    def walk(directory, path):
+        keys = [directory_order_key(entry) for entry in directory.entries]
+        if keys != sorted(keys):
+            unsorted.append(path)
+        for entry in directory.entries:
+            if hasattr(entry, "directory"):
+                walk(entry.directory, path + [entry.name or entry.id])
+            else:
+                data = entry.data.struct
+                offset = data.OffsetToData - resources.VirtualAddress
+                if offset % 8 or offset + data.Size > resources.Misc_VirtualSize:
+                    misplaced.append(path + [entry.id])
+    walk(pe.DIRECTORY_ENTRY_RESOURCE, [])
+    report.check("resource directories out of order", unsorted, [])
+    report.check("resource data outside its section or not at a multiple of 8", misplaced, [])
+
+
 def check_branded(pe, source, options, report):
     """What launcher-brand must keep from SOURCE and what it must change."""
     def form_and_flags(image):
@@ -338,6 +399,7 @@ def check_branded(pe, source, options, report):
                 [getattr(image.OPTIONAL_HEADER, field) for field in (
                     "Subsystem", "DllCharacteristics", "ImageBase", "AddressOfEntryPoint")])
     report.check("form and flags", form_and_flags(pe), form_and_flags(source))
+    check_layout(pe, source, report)
     kept = [section.Name for section in source.sections if section.Name.rstrip(b"\0") != b".rsrc"]
     for name in kept:
         copied = [section for section in pe.sections if section.Name == name]
