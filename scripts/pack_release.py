@@ -115,8 +115,8 @@ def is_signed(name, image):
 
 
 def release_suffix(archives):
-    """"" when every Windows executable of the release is signed, "-unsigned"
-    when none is."""
+    """The archives' names' suffix: nothing when every Windows executable of
+    the release is signed, "-unsigned" when none is."""
     signed = {name: is_signed(name, data) for entries in archives.values()
               for name, data, _ in entries if name.endswith(".exe")}
     if len(set(signed.values())) > 1:
