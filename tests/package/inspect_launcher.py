@@ -2,12 +2,16 @@
 version information and icons, read from the file with pefile.
 
     /usr/bin/python3 inspect_launcher.py LAUNCHER [VERSION]
+    /usr/bin/python3 inspect_launcher.py --tool BRAND VERSION
     /usr/bin/python3 inspect_launcher.py --branded COPY SOURCE ICON [--description TEXT]
         [--product-name TEXT] [--company TEXT] [--copyright TEXT] [--version A.B.C.D]
 
 Prints what it read, one item a line, and exits 1 after listing every item
 that differs from what the launcher must carry. VERSION is the project
 version the file must carry (default 1.0.0.1).
+
+With --tool, only the version information of launcher-brand.exe BRAND is
+checked: the launcher's, with the tool's own description and file name.
 
 With --branded, COPY is a copy of the launcher SOURCE written by
 launcher-brand with the options given here, and ICON the .ico file or the
@@ -113,6 +117,13 @@ def expected_strings(version):
         "ProductName": "Vandrel Product Launcher",
         "ProductVersion": version,
     }
+
+
+def expected_tool_strings(version):
+    strings = expected_strings(version)
+    strings.update(FileDescription="Writes branded copies of the Vandrel Product Launcher.",
+                   InternalName="launcher-brand.exe", OriginalFilename="launcher-brand.exe")
+    return strings
 
 
 class Report:
@@ -442,6 +453,13 @@ def check_branded(pe, source, options, report):
     report.check("header checksum", pe.OPTIONAL_HEADER.CheckSum, pe.generate_checksum())
 
 
+def finish(report):
+    """Lists every failure; returns the exit status."""
+    for failure in report.failures:
+        print(f"FAILED {failure}", file=sys.stderr)
+    return 1 if report.failures else 0
+
+
 def main_branded(arguments):
     parser = argparse.ArgumentParser(prog="inspect_launcher.py --branded")
     for name in ("copy", "source", "icon"):
@@ -456,14 +474,16 @@ def main_branded(arguments):
     check_imports(pe, report)
     check_manifest(pe, report)
     check_branded(pe, pefile.PE(options.source), options, report)
-    for failure in report.failures:
-        print(f"FAILED {failure}", file=sys.stderr)
-    return 1 if report.failures else 0
+    return finish(report)
 
 
 def main():
     if len(sys.argv) > 1 and sys.argv[1] == "--branded":
         return main_branded(sys.argv[2:])
+    if len(sys.argv) == 4 and sys.argv[1] == "--tool":
+        report = Report()
+        check_version(pefile.PE(sys.argv[2]), report, sys.argv[3], expected_tool_strings(sys.argv[3]))
+        return finish(report)
     if len(sys.argv) not in (2, 3):
         print(__doc__, file=sys.stderr)
         return 2
@@ -476,9 +496,7 @@ def main():
     check_manifest(pe, report)
     check_version(pe, report, version)
     check_icons(pe, report)
-    for failure in report.failures:
-        print(f"FAILED {failure}", file=sys.stderr)
-    return 1 if report.failures else 0
+    return finish(report)
 
 
 if __name__ == "__main__":

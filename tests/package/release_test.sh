@@ -1,0 +1,130 @@
+#!/bin/sh
+# The release's packing step on this build: two packs give the same bytes,
+# holding exactly the release's files with the commit's time and fixed modes;
+# SHA256SUMS checks; the unpacked example, pointed at the probe, starts it
+# under Wine; a signed build's archive drops "-unsigned" and a half-signed one
+# is refused; the tarball writer keeps the same rules; and scripts/release
+# refuses a work tree with uncommitted changes.
+#
+#   release_test.sh SOURCE_DIR LAUNCHER BRAND APPLICATION VERSION
+set -eu
+source_dir=$1 launcher=$2 brand=$3 application=$4 version=$5
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+unset LAUNCHER_SIGN_PFX LAUNCHER_SIGN_PASSWORD
+
+fail() { echo "FAILED: $*" >&2; exit 1; }
+
+# pack DIST OUTPUT: the packing step of scripts/release.
+pack() { python3 "$source_dir/scripts/pack_release.py" "$source_dir" "$1" "$version" "$2"; }
+# Each entry of a zip or tar.gz: name, mode and time, in the archive's order.
+entries() {
+  python3 - "$1" <<'EOF'
+import sys, tarfile, time, zipfile
+if sys.argv[1].endswith(".zip"):
+    for info in zipfile.ZipFile(sys.argv[1]).infolist():
+        print(info.filename, oct(info.external_attr >> 16), "%04d-%02d-%02d %02d:%02d:%02d" % info.date_time)
+else:
+    for info in tarfile.open(sys.argv[1]):
+        stamp = time.strftime("%Y-%m-%d %H:%M:%S", time.gmtime(info.mtime))
+        print(info.name, oct(info.mode), stamp, info.uid, info.gid, repr(info.uname), repr(info.gname))
+EOF
+}
+
+SOURCE_DATE_EPOCH=$(git -C "$source_dir" log -1 --format=%ct)
+export SOURCE_DATE_EPOCH
+mkdir "$work/dist"
+cp "$launcher" "$brand" "$work/dist/"
+pack "$work/dist" "$work/first"
+pack "$work/dist" "$work/second" >/dev/null
+zip=launcher-$version-windows-x64-unsigned.zip
+[ "$(LC_ALL=C ls "$work/first")" = "$(printf '%s\n' SHA256SUMS "$zip")" ] ||
+  fail "dist/release holds $(ls "$work/first")"
+for file in SHA256SUMS "$zip"; do
+  cmp "$work/first/$file" "$work/second/$file" || fail "two packs gave different $file"
+done
+(cd "$work/first" && sha256sum -c SHA256SUMS)
+
+# A zip entry's time counts even seconds.
+when=$(date -u -d "@$((SOURCE_DATE_EPOCH / 2 * 2))" '+%Y-%m-%d %H:%M:%S')
+entries "$work/first/$zip" >"$work/entries"
+for name in CHANGELOG.md LICENSE README.md THIRD-PARTY-NOTICES.txt example/README.txt \
+    example/notepad.ini launcher-brand.exe launcher.exe; do
+  case $name in *.exe) mode=0o100755 ;; *) mode=0o100644 ;; esac
+  echo "$name $mode $when"
+done | diff - "$work/entries" || fail "the zip's entries differ from the release's files"
+
+python3 -m zipfile -e "$work/first/$zip" "$work/unpacked"
+cmp "$launcher" "$work/unpacked/launcher.exe"
+cmp "$brand" "$work/unpacked/launcher-brand.exe"
+for file in README.md LICENSE THIRD-PARTY-NOTICES.txt CHANGELOG.md; do
+  cmp "$source_dir/$file" "$work/unpacked/$file"
+done
+printf 'C:\\Windows\\System32\\notepad.exe\r\n' | cmp - "$work/unpacked/example/notepad.ini"
+
+# example/README.txt: launcher.exe copied beside the .ini as notepad.exe, the
+# .ini naming the probe by its full path, and notepad.exe started with an
+# argument.
+example="$work/unpacked/example"
+grep -q "name the copy notepad.exe" "$example/README.txt" || fail "README.txt no longer says how"
+cp "$work/unpacked/launcher.exe" "$example/notepad.exe"
+mkdir "$work/unpacked/probe"
+cp "$application" "$work/unpacked/probe/app.exe"
+windows_path() { printf 'Z:%s' "$1" | tr / '\\'; }
+printf '"%s"\r\n' "$(windows_path "$work/unpacked/probe/app.exe")" >"$example/notepad.ini"
+"$source_dir/scripts/wine-run" "$example/notepad.exe" notes.txt
+received="$work/unpacked/probe/app.received.txt"
+tries=0
+while [ ! -f "$received" ] && [ "$tries" -lt 100 ]; do
+  sleep 0.1
+  tries=$((tries + 1))
+done
+[ -f "$received" ] || fail "the probe recorded no start"
+cat "$received"
+grep -qxF "command line: \"$(windows_path "$work/unpacked/probe/app.exe")\" notes.txt" "$received" ||
+  fail "the probe was started with another command line"
+grep -qxF "directory: $(windows_path "$example")" "$received" || fail "the probe started in another directory"
+
+. "$source_dir/tests/package/throwaway_signer.sh"
+export LAUNCHER_SIGN_PFX="$work/signer.pfx" LAUNCHER_SIGN_PASSWORD="$password"
+cmake -DFILE="$work/dist/launcher.exe" -P "$source_dir/cmake/sign.cmake"
+if pack "$work/dist" "$work/half" 2>"$work/half.log"; then fail "a half-signed release was packed"; fi
+cat "$work/half.log"
+[ ! -e "$work/half" ] || fail "a refused pack left its folder"
+cmake -DFILE="$work/dist/launcher-brand.exe" -P "$source_dir/cmake/sign.cmake"
+pack "$work/dist" "$work/signed"
+[ -f "$work/signed/launcher-$version-windows-x64.zip" ] || fail "the signed release is named as unsigned"
+
+# The tarball writer, for the Linux branding tool to come.
+for copy in first second; do
+  python3 -c 'import sys; sys.path.insert(0, sys.argv[1]); import pack_release as p
+p.write_tar_gz(sys.argv[2], p.read_entries(p.WINDOWS_ZIP, sys.argv[3], sys.argv[4]), int(sys.argv[5]))' \
+    "$source_dir/scripts" "$work/$copy.tar.gz" "$source_dir" "$work/dist" "$SOURCE_DATE_EPOCH"
+done
+cmp "$work/first.tar.gz" "$work/second.tar.gz" || fail "two tarballs gave different bytes"
+# gzip's header: flags (no file name), then a time of 0.
+[ "$(od -An -tx1 -j3 -N5 "$work/first.tar.gz" | tr -d ' ')" = 0000000000 ] || fail "gzip stored a name or time"
+when=$(date -u -d "@$SOURCE_DATE_EPOCH" '+%Y-%m-%d %H:%M:%S')
+entries "$work/first.tar.gz" | grep -v -x "[^ ]* 0o\(755\|644\) $when 0 0 '' ''" &&
+  fail "a tar entry has another time, mode or owner"
+
+# scripts/release refuses untracked and changed files, but not ignored ones;
+# this copy has no scripts/setup, so a release that goes on fails there.
+tree="$work/tree"
+mkdir -p "$tree/scripts"
+cp "$source_dir/scripts/release" "$tree/scripts/"
+printf 'ignored/\n' >"$tree/.gitignore"
+git -C "$tree" init -q
+git -C "$tree" add .
+git -C "$tree" -c user.name=test -c user.email=test@example.invalid commit -q -m tree
+release_says() {
+  "$tree/scripts/release" >"$work/release.log" 2>&1 && fail "scripts/release went through"
+  grep -q "uncommitted changes" "$work/release.log"
+}
+mkdir "$tree/ignored" && touch "$tree/ignored/file"
+! release_says || fail "scripts/release refused an ignored file"
+touch "$tree/new"
+release_says || fail "scripts/release took an untracked file"
+rm "$tree/new" && echo changed >>"$tree/.gitignore"
+release_says || fail "scripts/release took a changed file"
+cat "$work/release.log"
