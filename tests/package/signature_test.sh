@@ -85,8 +85,8 @@ signed() {
 }
 
 # Each file is described as its own product: its ProductName, in any script,
-# or its file name when it has no version resource; DESCRIPTION and URL
-# replace that, byte for byte.
+# or its file name when it has no version resource or one whose length runs
+# past its data; DESCRIPTION and URL replace that, byte for byte.
 product="Vandrel Viewer ✓ 日本語 é 𝄞"
 "$source_dir/scripts/wine-run" "$brand" "$launcher" "$work/viewer.exe" --product-name "$product"
 signed "$work/viewer.exe" "as '$product' (its ProductName)" cmake
@@ -95,6 +95,11 @@ LC_ALL=C grep -qF "$product" "$work/viewer.sig" || fail "the signature does not 
 cp "$application" "$work/app.exe"
 signed "$work/app.exe" "as 'app.exe' (its file name: it has no version resource)" cmake
 grep -q "Text description: app.exe" "$work/verify.log" || fail "app.exe is not described by its name"
+cp "$launcher" "$work/broken.exe"
+key=$(LC_ALL=C grep -obaP 'V\x00S\x00_\x00V\x00E\x00R\x00S\x00I\x00O\x00N\x00_\x00I\x00N\x00F\x00O' \
+  "$work/broken.exe" | head -n 1 | cut -d: -f1)
+printf '\377\377' | dd of="$work/broken.exe" bs=1 seek=$((key - 6)) conv=notrunc 2>/dev/null
+signed "$work/broken.exe" "as 'broken.exe' (its file name: its version resource is malformed)" cmake
 cp "$launcher" "$work/described.exe"
 signed "$work/described.exe" "(DESCRIPTION)" cmake -DDESCRIPTION="Viewer [beta; tools" \
   -DURL="https://viewer.example/?a=1;b=2"
