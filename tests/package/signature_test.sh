@@ -13,7 +13,7 @@ source_dir=$1 launcher=$2 e2e_test=$3 application=$4 brand=$5
 sign="$source_dir/cmake/sign.cmake"
 work=$(mktemp -d)
 tsa_pid=""
-trap '[ -z "$tsa_pid" ] || kill "$tsa_pid"; rm -rf "$work"' EXIT
+trap 'if [ -n "$tsa_pid" ]; then kill "$tsa_pid" 2>/dev/null || true; fi; rm -rf "$work"' EXIT
 unset LAUNCHER_SIGN_PFX LAUNCHER_SIGN_PASSWORD LAUNCHER_SIGN_PASSWORD_FILE \
   LAUNCHER_SIGN_TIMESTAMP_URL SOURCE_DATE_EPOCH http_proxy HTTP_PROXY
 
