@@ -75,6 +75,7 @@ void Arguments(const std::uint8_t* data, std::size_t size) {
     return;
   }
   const BrandRequest& request = std::get<BrandRequest>(parsed);
+  if (request.helpAsked) return;
   Require(!request.edits.fileName.empty() && request.target.ends_with(request.edits.fileName),
           "the copy's name ends its path");
   Require(!request.iconFile || !request.iconProgram, "one icon at most");

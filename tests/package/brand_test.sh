@@ -13,7 +13,7 @@ source_dir=$1 launcher=$2 brand=$3 native_brand=$4 e2e_test=$5 application=$6 ve
 wine_run="$source_dir/scripts/wine-run"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-unset LAUNCHER_SIGN_PFX LAUNCHER_SIGN_PASSWORD
+unset LAUNCHER_SIGN_PFX LAUNCHER_SIGN_PASSWORD LAUNCHER_SIGN_PASSWORD_FILE LAUNCHER_SIGN_TIMESTAMP_URL
 
 fail() { echo "FAILED: $*" >&2; exit 1; }
 [ -x "$native_brand" ] || fail "$native_brand is missing: build the native preset first"
