@@ -53,6 +53,8 @@ def icon_file(images, offsets=None):
 bitmap_header = struct.pack("<IiiHHIIiiII", 40, 64, 128, 1, 32, 0, 0, 0, 0, 0, 0)
 png_header = b"\x89PNG\r\n\x1a\n" + struct.pack(">I", 13) + b"IHDR" + struct.pack(">IIBBBBB", 64, 64, 8, 6, 0, 0, 0) + b"CRC!"
 complete = bitmap_header + bytes(64 * 64 * 4 + 64 * 8)
+big_header = struct.pack("<IiiHHIIiiII", 40, 256, 512, 1, 32, 0, 0, 0, 0, 0, 0)
+open("big.ico", "wb").write(icon_file([big_header + bytes(256 * 256 * 4 + 256 * 32)]))
 open("hollow.ico", "wb").write(icon_file([bitmap_header]))
 open("cutpng.ico", "wb").write(icon_file([png_header]))
 open("many.ico", "wb").write(icon_file([complete] * 4096, [6 + 16 * 4096] * 4096))
@@ -171,19 +173,34 @@ else
   fails "launcher-brand: cannot write in the target's folder 'locked' (system error #5)" \
     "launcher-brand: cannot write in the target's folder 'locked' ($denied)" -- launcher.exe locked/viewer.exe
 fi
-# A disk that fills up: the copy is refused, not reported as written.
+# A disk that fills up: room for a copy of the launcher, none for the copy with
+# a large icon. The copy is refused, not reported as written.
 mkdir full
-if mount -t tmpfs -o size=64k tmpfs full 2>/dev/null; then
+if mount -t tmpfs -o size=192k tmpfs full 2>/dev/null; then
   fails "launcher-brand: cannot write the target 'full/viewer.exe' (system error #112)" \
-    "launcher-brand: cannot write the target 'full/viewer.exe' (No space left on device)" -- launcher.exe full/viewer.exe
+    "launcher-brand: cannot write the target 'full/viewer.exe' (No space left on device)" -- \
+    launcher.exe full/viewer.exe --icon big.ico
 else
   echo "skipped: no small file system can be mounted here (not root)"
 fi
 
+# Temporary files that earlier runs left under each process id Wine hands out
+# keep their names and bytes, and the copy is written all the same.
+mkdir "$work/stale"
+cd "$work/stale"
+id=4
+while [ "$id" -le 8192 ]; do
+  printf 'left behind\n' >"viewer.exe.brand-$id.tmp"
+  id=$((id + 4))
+done
+"$source_dir/scripts/wine-run" "$brand" "$launcher" viewer.exe
+[ "$(cat ./*.tmp | sort | uniq -c | sed 's/^ *//')" = "2048 left behind" ] || fail "a temporary file left behind changed"
+[ "$(find . -type f | wc -l)" -eq 2049 ] || fail "the run left a file of its own or removed one"
+
 # Run in a folder that holds a branded launcher.exe, while the Windows build
 # has the unbranded one beside it: the copy's resources are all the branded one's.
 mkdir "$work/branded"
-"$native_brand" "$launcher" "$work/branded/launcher.exe" --icon app.ico --product-name "Branded Here" >/dev/null
+"$native_brand" "$launcher" "$work/branded/launcher.exe" --icon "$work/tree/app.ico" --product-name "Branded Here" >/dev/null
 cd "$work/branded"
 "$source_dir/scripts/wine-run" "$brand" launcher.exe copy.exe
 /usr/bin/python3 "$source_dir/tests/package/inspect_launcher.py" --branded copy.exe launcher.exe launcher.exe \
