@@ -39,10 +39,12 @@ std::uint64_t SizeInMemory(const PeSection& section) {
 }
 
 // The section table, when it lies within the file and its sections follow
-// one another in memory without overlapping, each one's data within the file.
+// one another in memory without overlapping, each one's data within the file
+// after the headers, which a rewrite changes.
 std::optional<std::vector<PeSection>> ReadSections(std::string_view file, std::size_t tableAt,
                                                    std::size_t count) {
   if (!FitsWithin(file.size(), tableAt, count * kSectionHeaderSize)) return std::nullopt;
+  const std::size_t headersEnd = tableAt + count * kSectionHeaderSize;
   std::vector<PeSection> sections;
   std::uint64_t addressEnd = 0;
   for (std::size_t index = 0; index < count; ++index) {
@@ -50,7 +52,8 @@ std::optional<std::vector<PeSection>> ReadSections(std::string_view file, std::s
     const PeSection section{at, ReadU32(file, at + kSectionAddressAt), ReadU32(file, at + kSectionSizeAt),
                             ReadU32(file, at + kSectionRawAt), ReadU32(file, at + kSectionRawSizeAt)};
     if (section.address < addressEnd ||
-        (section.rawSize != 0 && !FitsWithin(file.size(), section.rawAt, section.rawSize))) {
+        (section.rawSize != 0 &&
+         (section.rawAt < headersEnd || !FitsWithin(file.size(), section.rawAt, section.rawSize)))) {
       return std::nullopt;
     }
     addressEnd = section.address + SizeInMemory(section);

@@ -51,7 +51,8 @@ struct PeImage {
 // The headers of `file` when it is a PE32 or PE32+ image: an MZ header
 // leading to a PE header, an optional header with at most 16 data
 // directories, power-of-two alignments, sections in ascending address order
-// that do not overlap and whose data lies within the file, and a certificate
+// that do not overlap and whose data lies within the file after the section
+// table, and a certificate
 // table, if any, that ends the file after every section's data. nullopt
 // otherwise. Never reads outside `file`.
 std::optional<PeImage> ReadPeImage(std::string_view file);

@@ -124,6 +124,7 @@ TEST(PeImage, FilesItCannotReadOrRewriteAreNamed) {
                             With(program, kOptionalAt + 36, 0x300),   // a file alignment of no power of two
                             With(program, kOptionalAt + 0xF0 + 40 + 12, 0x1008),  // sections overlapping
                             With(program, kOptionalAt + 0xF0 + 40 + 20, 0x900),   // data past the file
+                            With(program, kOptionalAt + 0xF0 + 20, 0),            // data in the headers
                             With(program, kDirectoriesAt + 4 * 8 + 4, 8)}) {      // a signature not at the end
     EXPECT_FALSE(ReadPeImage(file)) << testing::PrintToString(file.substr(0, 0x80));
   }
