@@ -26,6 +26,13 @@ inspect() {
   grep -E '^(icon group 10[78] images|strings|relocation directory|certificate table|header checksum)' "$work/inspect.log"
 }
 
+# --help: the same text from both builds, the tool's version first.
+"$wine_run" "$brand" --help >"$work/help-windows.txt"
+"$native_brand" -h >"$work/help-linux.txt"
+cmp "$work/help-windows.txt" "$work/help-linux.txt" || fail "the two builds' help differs"
+head -n 1 "$work/help-linux.txt" | grep -E '^launcher-brand [0-9]+\.[0-9]+\.[0-9]+\.[0-9]+: ' ||
+  fail "the help does not begin with the tool's version"
+
 set -- --description "Vandrel Viewer: views Vandrel files ✓ 日本語" --product-name "Vandrel Viewer" \
   --company "Corvenna Éditions" --copyright "© 2026 Corvenna Éditions" --version 2.1.0.65535
 icon="$source_dir/res/launcher-full.ico"
