@@ -50,27 +50,30 @@ inline Bytes TestIconFile(const std::vector<IconImage>& images) {
   return file;
 }
 
-// A 64-bit Windows program as the launcher's linker lays one out: headers,
-// code at 0x1000, an empty resource section at 0x2000 and a relocation
-// section at 0x3000, 0x200 bytes of file each, and the right header checksum.
-inline Bytes TestProgram() {
+// A 64-bit Windows program (PE32+; PE32 when `pe32`) as the launcher's
+// linker lays one out: headers, code at 0x1000, an empty resource section at
+// 0x2000 and a relocation section at 0x3000, 0x200 bytes of file each, and
+// the right header checksum.
+inline Bytes TestProgram(bool pe32 = false) {
   using namespace std::string_literals;
   constexpr std::size_t kOptionalAt = 0x58;
-  constexpr std::size_t kDirectoriesAt = kOptionalAt + 112;
-  constexpr std::size_t kSectionsAt = kOptionalAt + 240;
+  // PE32's fields before the data directories are 16 bytes shorter.
+  const std::size_t optionalSize = pe32 ? 224 : 240;
+  const std::size_t kDirectoriesAt = kOptionalAt + optionalSize - 128;
+  const std::size_t kSectionsAt = kOptionalAt + optionalSize;
   Bytes file(0x400, '\0');
   file.replace(0, 2, "MZ");
   StoreU32(file, 0x3C, 0x40);
   file.replace(0x40, 4, std::string("PE\0\0", 4));
-  StoreU32(file, 0x44, 0x00038664);               // x86-64, three sections
-  StoreU32(file, 0x54, 0x00220000 | 240);         // optional header size; executable, large addresses
-  StoreU32(file, kOptionalAt, 0x020B);            // PE32+
+  StoreU32(file, 0x44, pe32 ? 0x0003014C : 0x00038664);  // x86 or x86-64, three sections
+  StoreU32(file, 0x54, 0x00220000 | static_cast<std::uint32_t>(optionalSize));  // executable
+  StoreU32(file, kOptionalAt, pe32 ? 0x010B : 0x020B);
   StoreU32(file, kOptionalAt + 8, 0x400);         // initialised data: resources and relocations
   StoreU32(file, kOptionalAt + 32, 0x1000);       // section alignment
   StoreU32(file, kOptionalAt + 36, 0x200);        // file alignment
   StoreU32(file, kOptionalAt + 56, 0x4000);       // size of image
   StoreU32(file, kOptionalAt + 60, 0x400);        // size of headers
-  StoreU32(file, kOptionalAt + 108, 16);          // data directories
+  StoreU32(file, kDirectoriesAt - 4, 16);         // data directories
   StoreU32(file, kDirectoriesAt + 2 * 8, 0x2000);  // resources
   StoreU32(file, kDirectoriesAt + 2 * 8 + 4, 16);
   StoreU32(file, kDirectoriesAt + 5 * 8, 0x3000);  // relocations

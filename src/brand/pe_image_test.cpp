@@ -86,6 +86,13 @@ TEST(ResourceSection, MalformedTreesAreRefused) {
 }
 
 TEST(PeImage, NewResourcesMoveOnlyTheRelocationsAndComeOffAgain) {
+  // A 32-bit program's resources come and go alike.
+  const Bytes pe32 = TestProgram(true);
+  const auto pe32Copy = Rewritten(pe32, {Of(16, {1, {}}, Bytes(0x1800, 'v'))});
+  ASSERT_TRUE(std::holds_alternative<Bytes>(pe32Copy));
+  EXPECT_EQ(ReadU32(std::get<Bytes>(pe32Copy), kOptionalAt + 56), 0x5000u) << "SizeOfImage";
+  EXPECT_EQ(Rewritten(std::get<Bytes>(pe32Copy), {}), (std::variant<Bytes, ResourceRewriteProblem>(pe32)));
+
   const Bytes program = TestProgram();
   const auto image = ReadPeImage(program);
   ASSERT_TRUE(image);
