@@ -1,5 +1,4 @@
-// ResolveConfigPath, and the program token that decides which path it is
-// given, on any command line (the input as UTF-16LE).
+// ResolveConfigPath on any command line (the input as UTF-16LE).
 
 #include <cstddef>
 #include <cstdint>
@@ -7,7 +6,6 @@
 
 #include "fuzz_support.h"
 #include "launch/config_file.h"
-#include "launch/program_token.h"
 
 namespace {
 
@@ -26,36 +24,10 @@ std::optional<std::size_t> FirstExe(const WideText& text) {
   return std::nullopt;
 }
 
-bool IsBlank(char16_t unit) { return unit == u' ' || unit == u'\t'; }
-
-// The token and its rest put together again give the line: the token, its
-// quotes, at most one separator, then the rest, unchanged.
-void CheckProgramToken(const WideText& line) {
-  const ProgramToken token = SplitProgramToken(line);
-  std::u16string_view remaining = line;
-  if (token.quoted) {
-    Require(remaining.starts_with(u'"'), "a quoted token starts the line with a quote");
-    remaining.remove_prefix(1);
-  }
-  Require(remaining.starts_with(token.program), "the token is the line's start");
-  Require(token.program.find(token.quoted ? u"\"" : u" \t") == std::u16string_view::npos,
-          "the token holds no quote (quoted) or blank (unquoted)");
-  remaining.remove_prefix(token.program.size());
-  if (token.quoted && remaining.starts_with(u'"')) remaining.remove_prefix(1);
-  if (!remaining.empty() && IsBlank(remaining.front())) remaining.remove_prefix(1);
-  Require(remaining == token.rest, "the rest follows the token and one separator");
-
-  if (const std::optional<ShellCommand> shell = ShellCommandOf(line)) {
-    Require(shell->file == token.program && shell->parameters == token.rest,
-            "the shell is given the token and the rest");
-  }
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const WideText rawCommandLine = Utf16FromBytes(data, size);
-  CheckProgramToken(rawCommandLine);
   const Outcome<WideText> outcome = ResolveConfigPath(rawCommandLine);
 
   WideText unquoted = rawCommandLine;

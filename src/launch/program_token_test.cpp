@@ -29,40 +29,25 @@ TEST(SplitProgramToken, ReadsTheProgramAsWindowsDoes) {
   }
 }
 
-TEST(NamesFile, CompletesTheNameAsWindowsDoes) {
-  EXPECT_TRUE(NamesFile(u"viewer", u"viewer.exe"));
-  EXPECT_TRUE(NamesFile(u"C:/Prod/bin/VIEWER.Exe", u"viewer.exe"));
-  EXPECT_TRUE(NamesFile(u"C:\\Prod\\bin/Viewer", u"vIEWER.EXE"));
-  EXPECT_FALSE(NamesFile(u"viewer.ex", u"viewer.exe"));
-  EXPECT_FALSE(NamesFile(u"other", u"viewer.exe"));
-  EXPECT_FALSE(NamesFile(u"viewer/", u"viewer.exe"));
-  EXPECT_FALSE(NamesFile(u"", u"viewer.exe"));
-  // U+0145 is not 'E' in another case: only ASCII letters fold.
-  EXPECT_FALSE(NamesFile(u"vi\u0145wer", u"viewer.exe"));
-}
-
 TEST(ShellCommandOf, SplitsFileFromParametersWhereCreateProcessDid) {
   const struct {
     std::u16string_view commandLine;
     std::optional<std::u16string_view> file;
     std::u16string_view parameters;
   } cases[] = {
-      {u"\"C:\\Program Files\\V\\app.exe\" -home \"C:\\Program Files\\V\\bin\" one",
-       u"C:\\Program Files\\V\\app.exe", u"-home \"C:\\Program Files\\V\\bin\" one"},
-      {u"C:\\V\\rt\\app.exe -home C:\\V\\bin  two", u"C:\\V\\rt\\app.exe",
-       u"-home C:\\V\\bin  two"},
-      {u"\"C:\\V\\app.exe\"", u"C:\\V\\app.exe", u""},
+      {u"\"C:\\Program Files\\V\\app.exe\"\t-x  \"y z\"", u"C:\\Program Files\\V\\app.exe",
+       u"-x  \"y z\""},
       {u"app", u"app", u""},
       // Unquoted with a space before ".exe": CreateProcessW may have run
-      // "C:\Program Files\V\app.exe", which "C:\Program" does not name.
+      // "C:\Program Files\V\app.exe", which "C:\Program" does not name; and
+      // it cannot be told from a program without ".exe" and such an argument.
       {u"C:\\Program Files\\V\\app.exe -x", std::nullopt, u""},
       {u"C:\\V\\app -x file.EXE", std::nullopt, u""},
-      {u"", std::nullopt, u""},
       {u" app.exe", std::nullopt, u""},
   };
   for (const auto& c : cases) {
     const std::optional<ShellCommand> shell = ShellCommandOf(c.commandLine);
-    ASSERT_EQ(shell.has_value(), c.file.has_value()) << testing::PrintToString(c.commandLine);
+    ASSERT_EQ(shell.has_value(), c.file.has_value());
     if (!shell) continue;
     EXPECT_EQ(shell->file, *c.file);
     EXPECT_EQ(shell->parameters, c.parameters);
