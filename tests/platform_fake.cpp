@@ -6,9 +6,14 @@ namespace {
 
 struct FakePlatform {
   WideText rawCommandLine;
+  std::optional<WideText> modulePath;
+  std::optional<std::uint16_t> showState;
   std::optional<std::uint32_t> startError;
+  std::optional<std::uint32_t> shellStartError;
   std::vector<RecordedStart> starts;
+  std::vector<RecordedShellStart> shellStarts;
   std::vector<WideText> messages;
+  std::vector<std::string> calls;
 };
 
 FakePlatform& Fake() {
@@ -19,20 +24,56 @@ FakePlatform& Fake() {
 }  // namespace
 
 void ResetFakePlatform(WideText rawCommandLine) {
-  Fake() = FakePlatform{std::move(rawCommandLine), std::nullopt, {}, {}};
+  Fake() = FakePlatform{};
+  Fake().rawCommandLine = std::move(rawCommandLine);
 }
+
+void SetModulePath(std::optional<WideText> modulePath) {
+  Fake().modulePath = std::move(modulePath);
+}
+
+void SetRequestedShowState(std::optional<std::uint16_t> showState) { Fake().showState = showState; }
 
 void FailStartsWith(std::uint32_t systemError) { Fake().startError = systemError; }
 
+void FailShellStartsWith(std::uint32_t systemError) { Fake().shellStartError = systemError; }
+
 const std::vector<RecordedStart>& RecordedStarts() { return Fake().starts; }
+
+const std::vector<RecordedShellStart>& RecordedShellStarts() { return Fake().shellStarts; }
 
 const std::vector<WideText>& RecordedMessages() { return Fake().messages; }
 
+const std::vector<std::string>& RecordedCalls() { return Fake().calls; }
+
 WideText RawCommandLine() { return Fake().rawCommandLine; }
 
-std::optional<std::uint32_t> StartApplication(WideText commandLine, WideText directory) {
-  Fake().starts.push_back({std::move(commandLine), std::move(directory)});
+std::optional<WideText> LauncherModulePath() {
+  Fake().calls.push_back("LauncherModulePath");
+  return Fake().modulePath;
+}
+
+std::optional<std::uint16_t> RequestedShowState() { return Fake().showState; }
+
+std::optional<std::uint32_t> StartApplication(WideText commandLine, WideText directory,
+                                              std::optional<std::uint16_t> showState) {
+  Fake().calls.push_back("StartApplication");
+  Fake().starts.push_back({std::move(commandLine), std::move(directory), showState});
   return Fake().startError;
+}
+
+std::optional<std::uint32_t> StartThroughShell(WideText file, WideText parameters,
+                                               WideText directory, std::uint16_t showState) {
+  Fake().calls.push_back("StartThroughShell");
+  Fake().shellStarts.push_back(
+      {std::move(file), std::move(parameters), std::move(directory), showState});
+  return Fake().shellStartError;
+}
+
+void RestoreDefaultDllDirectory() { Fake().calls.push_back("RestoreDefaultDllDirectory"); }
+
+void ExcludeCurrentDirectoryFromDllSearch() {
+  Fake().calls.push_back("ExcludeCurrentDirectoryFromDllSearch");
 }
 
 void ShowLaunchError(WideText message) { Fake().messages.push_back(std::move(message)); }

@@ -1,11 +1,12 @@
 #pragma once
 
 // Control over the test definition of the platform: what the run sees as its
-// raw command line, how process creation answers, and what was started and
-// shown.
+// raw command line, module path and show state, how process creation and the
+// shell answer, and what was called, started and shown.
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "launch/launch_types.h"
@@ -13,13 +14,35 @@
 struct RecordedStart {
   WideText commandLine;
   WideText directory;
+  std::optional<std::uint16_t> showState;
+  friend bool operator==(const RecordedStart&, const RecordedStart&) = default;
 };
 
-// Forgets every record and sets the raw command line; starts succeed again.
+struct RecordedShellStart {
+  WideText file;
+  WideText parameters;
+  WideText directory;
+  std::uint16_t showState = 0;
+  friend bool operator==(const RecordedShellStart&, const RecordedShellStart&) = default;
+};
+
+// Forgets every record and sets the raw command line; the module path cannot
+// be had, no show state was requested, and starts succeed again.
 void ResetFakePlatform(WideText rawCommandLine);
 
-// Makes every later start fail with `systemError`.
+// What LauncherModulePath and RequestedShowState give from now on.
+void SetModulePath(std::optional<WideText> modulePath);
+void SetRequestedShowState(std::optional<std::uint16_t> showState);
+
+// Makes every later StartApplication, or StartThroughShell, fail with `systemError`.
 void FailStartsWith(std::uint32_t systemError);
+void FailShellStartsWith(std::uint32_t systemError);
 
 const std::vector<RecordedStart>& RecordedStarts();
+const std::vector<RecordedShellStart>& RecordedShellStarts();
 const std::vector<WideText>& RecordedMessages();
+// The names of the platform functions called since the reset that look
+// something up or change the process's state ("LauncherModulePath",
+// "RestoreDefaultDllDirectory", "StartApplication",
+// "ExcludeCurrentDirectoryFromDllSearch", "StartThroughShell"), in order.
+const std::vector<std::string>& RecordedCalls();

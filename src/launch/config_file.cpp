@@ -9,15 +9,6 @@
 
 namespace {
 
-// Folds 'A' to 'Z' only: the path may hold any code unit, and a locale's idea
-// of case must not move ".exe".
-WideText FoldAsciiCase(WideText text) {
-  for (char16_t& unit : text) {
-    if (unit >= u'A' && unit <= u'Z') unit = static_cast<char16_t>(unit - u'A' + u'a');
-  }
-  return text;
-}
-
 // The file's length, as the runtime reports it; 0 or less when it cannot.
 long FileSize(std::FILE* file) {
   if (std::fseek(file, 0, SEEK_END) != 0) return -1;
@@ -88,7 +79,7 @@ bool IsBlank(const WideText& text) { return text.find_first_not_of(u" \t") == Wi
 
 Outcome<WideText> ResolveConfigPath(WideText rawCommandLine) {
   if (!rawCommandLine.empty() && rawCommandLine.front() == u'"') rawCommandLine.erase(0, 1);
-  const std::optional<std::size_t> exe = FindFirst(FoldAsciiCase(rawCommandLine), u".exe");
+  const std::optional<std::size_t> exe = FindFirstExe(rawCommandLine);
   if (!exe) return LaunchFailure::kNoExeInCommandLine;
   return rawCommandLine.substr(0, *exe) + u".ini";
 }

@@ -1,6 +1,6 @@
 #include "launch/dll_search_win32.h"
 
-#include <string>
+#include <cwchar>
 
 DllSearch LimitDllSearch(HMODULE kernel32) {
   const auto setDefaultDllDirectories = AsFunction<BOOL(WINAPI*)(DWORD)>(
@@ -13,10 +13,13 @@ DllSearch LimitDllSearch(HMODULE kernel32) {
   return DllSearch::kNoCurrentDirectory;
 }
 
-HMODULE LoadUser32() {
-  wchar_t system[MAX_PATH];
-  const UINT length = GetSystemDirectoryW(system, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return nullptr;
-  const std::wstring path = std::wstring(system, length) + L"\\user32.dll";
-  return LoadLibraryW(path.c_str());
+HMODULE LoadSystemDll(const wchar_t* fileName) {
+  wchar_t path[MAX_PATH];
+  const UINT length = GetSystemDirectoryW(path, MAX_PATH);
+  const std::size_t nameLength = std::wcslen(fileName);
+  // The directory, a backslash, the name and its terminating NUL must fit.
+  if (length == 0 || length >= MAX_PATH || nameLength + 2 > MAX_PATH - length) return nullptr;
+  path[length] = L'\\';
+  std::wmemcpy(path + length + 1, fileName, nameLength + 1);
+  return LoadLibraryW(path);
 }

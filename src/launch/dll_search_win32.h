@@ -7,24 +7,17 @@
 
 #include <windows.h>
 
-enum class DllSearch {
-  // System32 only (SetDefaultDllDirectories: Windows 8 and later; Vista SP2,
-  // 7, Server 2008 and 2008 R2 with update KB2533623).
-  kSystem32Only,
-  // The current directory taken out of the search (SetDllDirectoryW(L"")),
-  // where SetDefaultDllDirectories does not exist.
-  kNoCurrentDirectory,
-};
+#include "launch/launch_types.h"
 
 // Narrows the search as far as this Windows allows, looking the function up in
 // `kernel32` at run time: importing it would keep the launcher from loading at
 // all on a Windows without it.
 DllSearch LimitDllSearch(HMODULE kernel32);
 
-// USER32, loaded by its full System32 path, which every Windows accepts
-// (LOAD_LIBRARY_SEARCH_SYSTEM32 needs the same update as above). Null when it
-// cannot be loaded.
-HMODULE LoadUser32();
+// The system DLL `fileName` (L"user32.dll"), loaded by its full System32 path,
+// which every Windows accepts (LOAD_LIBRARY_SEARCH_SYSTEM32 needs the same
+// update as above). Null when it cannot be loaded.
+HMODULE LoadSystemDll(const wchar_t* fileName);
 
 // `address`, from GetProcAddress, as the function type it is known to have.
 // GCC accepts a cast between unrelated function types only through

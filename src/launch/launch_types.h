@@ -12,6 +12,19 @@ using WideText = std::u16string;
 enum class LaunchStatus : int {
   kApplicationStarted = 0,
   kErrorShown = 1,
+  // The user declined the elevation prompt: a failure, though no box is shown.
+  kElevationDeclined = 1,
+};
+
+// How far the launcher narrowed its own DLL search at start-up.
+enum class DllSearch {
+  // System32 only (SetDefaultDllDirectories: Windows 8 and later; Vista SP2,
+  // 7, Server 2008 and 2008 R2 with update KB2533623).
+  kSystem32Only,
+  // The current directory taken out of the search (SetDllDirectoryW(L"")),
+  // where SetDefaultDllDirectories does not exist. Processes the launcher
+  // creates inherit that DLL directory.
+  kNoCurrentDirectory,
 };
 
 // The ways a run can fail; each has its own message.

@@ -9,6 +9,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR argumentTail, int) {
   // as this Windows allows, a DLL planted beside the launcher or in the
   // current directory is not loaded into it. The started application has a
   // search order of its own.
-  LimitDllSearch(GetModuleHandleW(L"kernel32.dll"));
-  return static_cast<int>(RunLauncher(FromWindowsText(argumentTail)));
+  const DllSearch dllSearch = LimitDllSearch(GetModuleHandleW(L"kernel32.dll"));
+  return static_cast<int>(RunLauncher(FromWindowsText(argumentTail), dllSearch));
 }

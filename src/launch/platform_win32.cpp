@@ -1,4 +1,6 @@
 #include <windows.h>
+#include <objbase.h>
+#include <shellapi.h>
 
 #include "launch/dll_search_win32.h"
 #include "launch/platform.h"
@@ -6,25 +8,67 @@
 
 WideText RawCommandLine() { return FromWindowsText(GetCommandLineW()); }
 
-std::optional<std::uint32_t> StartApplication(WideText commandLine, WideText directory) {
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process{};
-  // CreateProcessW may write into the command line, so it gets our own
-  // buffer. An empty directory is passed as an empty string, not as null, which
-  // would mean "inherit ours".
-  const BOOL created = CreateProcessW(
-      nullptr, reinterpret_cast<wchar_t*>(commandLine.data()), nullptr, nullptr, FALSE, 0,
-      nullptr, AsWindowsText(directory), &startup, &process);
-  if (created) return std::nullopt;
+std::optional<WideText> LauncherModulePath() {
+  // A result that fills the buffer may have been cut short: no path then.
+  constexpr DWORD kBufferUnits = 32'768;
+  WideText path(kBufferUnits, u'\0');
+  const DWORD length =
+      GetModuleFileNameW(nullptr, reinterpret_cast<wchar_t*>(path.data()), kBufferUnits);
+  if (length == 0 || length >= kBufferUnits) return std::nullopt;
+  path.resize(length);
+  return path;
+}
+
+std::optional<std::uint16_t> RequestedShowState() {
+  STARTUPINFOW own{};
+  own.cb = sizeof(own);
+  GetStartupInfoW(&own);
+  if ((own.dwFlags & STARTF_USESHOWWINDOW) == 0) return std::nullopt;
+  return own.wShowWindow;
+}
+
+// SHELL32 and OLE32 are loaded only here, by their full paths as USER32 is:
+// importing them would make every start pay for their initialisation, and only
+// an application that needs elevation is started through the shell.
+std::optional<std::uint32_t> StartThroughShell(WideText file, WideText parameters,
+                                               WideText directory, std::uint16_t showState) {
+  const HMODULE ole32 = LoadSystemDll(L"ole32.dll");
+  if (ole32 == nullptr) return GetLastError();
+  const auto initialize =
+      AsFunction<decltype(&CoInitializeEx)>(GetProcAddress(ole32, "CoInitializeEx"));
+  if (initialize == nullptr) return GetLastError();
+  // The shell may hand the start to COM objects that need a single-threaded
+  // apartment. Its result is not examined: a thread already initialised
+  // otherwise still lets ShellExecuteExW try.
+  initialize(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+
+  const HMODULE shell32 = LoadSystemDll(L"shell32.dll");
+  if (shell32 == nullptr) return GetLastError();
+  const auto execute =
+      AsFunction<decltype(&ShellExecuteExW)>(GetProcAddress(shell32, "ShellExecuteExW"));
+  if (execute == nullptr) return GetLastError();
+  SHELLEXECUTEINFOW start{};
+  start.cbSize = sizeof(start);
+  // NOASYNC: the launcher exits right after, which must not cut the start
+  // short. FLAG_NO_UI: failures are the launcher's to report, in its own box.
+  start.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+  start.lpFile = AsWindowsText(file);
+  start.lpParameters = AsWindowsText(parameters);
+  start.lpDirectory = AsWindowsText(directory);
+  start.nShow = showState;
+  if (execute(&start)) return std::nullopt;
   return GetLastError();
 }
+
+void RestoreDefaultDllDirectory() { SetDllDirectoryW(nullptr); }
+
+void ExcludeCurrentDirectoryFromDllSearch() { SetDllDirectoryW(L""); }
 
 // USER32 is loaded only here: importing it makes every start pay for its
 // initialisation, and a run that goes well never shows a box. Without USER32
 // the message cannot be shown; the exit status still reports the failure.
 void ShowLaunchError(WideText message) {
-  const HMODULE user32 = LoadUser32();
+  const HMODULE user32 = LoadSystemDll(L"user32.dll");
   if (user32 == nullptr) return;
   const auto showBox = AsFunction<decltype(&MessageBoxW)>(GetProcAddress(user32, "MessageBoxW"));
   if (showBox == nullptr) return;

@@ -19,6 +19,30 @@ std::optional<std::size_t> FindLast(std::u16string_view text, char16_t unit) {
   return position;
 }
 
+namespace {
+
+char16_t FoldAsciiCase(char16_t unit) {
+  return unit >= u'A' && unit <= u'Z' ? static_cast<char16_t>(unit - u'A' + u'a') : unit;
+}
+
+}  // namespace
+
+bool EqualFoldingAsciiCase(std::u16string_view first, std::u16string_view second) {
+  if (first.size() != second.size()) return false;
+  for (std::size_t i = 0; i < first.size(); ++i) {
+    if (FoldAsciiCase(first[i]) != FoldAsciiCase(second[i])) return false;
+  }
+  return true;
+}
+
+std::optional<std::size_t> FindFirstExe(std::u16string_view text) {
+  constexpr std::u16string_view kExe = u".exe";
+  for (std::size_t at = 0; at + kExe.size() <= text.size(); ++at) {
+    if (EqualFoldingAsciiCase(text.substr(at, kExe.size()), kExe)) return at;
+  }
+  return std::nullopt;
+}
+
 WideText DecimalText(std::uint32_t value) {
   WideText digits;
   do {

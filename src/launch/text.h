@@ -19,6 +19,14 @@ std::optional<std::size_t> FindFirst(std::u16string_view text,
 // The position of the last occurrence of `unit`.
 std::optional<std::size_t> FindLast(std::u16string_view text, char16_t unit);
 
+// Whether the two texts are equal once 'A' to 'Z' are folded to 'a' to 'z';
+// every other code unit must match exactly, so that a locale's idea of case
+// cannot change what matches ".exe".
+bool EqualFoldingAsciiCase(std::u16string_view first, std::u16string_view second);
+
+// The position of the first ".exe" in any ASCII letter case.
+std::optional<std::size_t> FindFirstExe(std::u16string_view text);
+
 // `value` in decimal digits, without sign, leading zeros or grouping.
 WideText DecimalText(std::uint32_t value);
 

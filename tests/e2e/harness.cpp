@@ -264,10 +264,15 @@ HHOOK HookBoxIcons(DWORD threadId) {
 
 // One start of the launcher, watched until it exits.
 LaunchOutcome RunOnce(const std::wstring& program, const std::wstring& commandLine,
-                      const std::wstring& directory, std::wstring_view awaitModule) {
+                      const std::wstring& directory, std::wstring_view awaitModule,
+                      std::optional<WORD> showWindow) {
   LaunchOutcome outcome;
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
+  if (showWindow) {
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = *showWindow;
+  }
   PROCESS_INFORMATION process{};
   std::wstring writableCommandLine = commandLine;
   OfferInheritableSection();
@@ -331,11 +336,12 @@ bool FailedInsideWine(const LaunchOutcome& outcome) {
 }  // namespace
 
 LaunchOutcome RunLauncherProcess(const std::wstring& program, const std::wstring& commandLine,
-                                 const std::wstring& directory, std::wstring_view awaitModule) {
+                                 const std::wstring& directory, std::wstring_view awaitModule,
+                                 std::optional<WORD> showWindow) {
   constexpr int kAttempts = 3;
   LaunchOutcome outcome;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    outcome = RunOnce(program, commandLine, directory, awaitModule);
+    outcome = RunOnce(program, commandLine, directory, awaitModule, showWindow);
     if (!FailedInsideWine(outcome)) {
       break;
     }

@@ -66,16 +66,21 @@ struct LaunchOutcome {
   std::wstring awaitedModulePath;
 };
 
-// Starts `program` with exactly this command line and current directory, and
-// lets it inherit a section that the probe looks for (kInheritableVariable), then
-// waits up to 30 s for it to exit, reading and dismissing (OK) each message box
-// its process shows. Never leaves the launcher running. A run that Wine's
-// process creation failed with ERROR_INTERNAL_ERROR is made again (twice at most).
-// With `awaitModule` (a file name such as L"uxtheme.dll"), the first box stays
-// until the launcher has loaded a module of that name, for at most 10 s.
+// Starts `program` (its full path, passed as lpApplicationName, as cmd.exe
+// passes the program it found) with exactly this command line and current
+// directory, and lets it inherit a section that the probe looks for
+// (kInheritableVariable), then waits up to 30 s for it to exit, reading and
+// dismissing (OK) each message box its process shows. Never leaves the
+// launcher running. A run that Wine's process creation failed with
+// ERROR_INTERNAL_ERROR is made again (twice at most). With `awaitModule` (a
+// file name such as L"uxtheme.dll"), the first box stays until the launcher has
+// loaded a module of that name, for at most 10 s. With `showWindow`, the
+// program's STARTUPINFO asks for that show state (STARTF_USESHOWWINDOW), as a
+// shortcut or start /min does; without, its flags are 0.
 LaunchOutcome RunLauncherProcess(const std::wstring& program, const std::wstring& commandLine,
                                  const std::wstring& directory,
-                                 std::wstring_view awaitModule = {});
+                                 std::wstring_view awaitModule = {},
+                                 std::optional<WORD> showWindow = std::nullopt);
 
 // What the probe recorded about its own start.
 struct ProbeRecord {

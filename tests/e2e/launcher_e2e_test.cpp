@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <optional>
@@ -51,13 +52,24 @@ class LauncherEndToEnd : public testing::Test {
 
   // Starts the launcher copy at Viewer() with this command line, after removing
   // any record an earlier run of the probe left.
-  LaunchOutcome Run(const std::wstring& commandLine, const std::wstring& directory) {
+  LaunchOutcome Run(const std::wstring& commandLine, const std::wstring& directory,
+                    std::optional<WORD> showWindow = std::nullopt) {
     DeleteFileW(RecordPathOf(App()).c_str());
-    return RunLauncherProcess(Viewer(), commandLine, directory);
+    return RunLauncherProcess(Viewer(), commandLine, directory, {}, showWindow);
   }
   LaunchOutcome Run(const std::wstring& commandLine) { return Run(commandLine, Bin()); }
 
   std::optional<ProbeRecord> Received() const { return WaitForRecord(RecordPathOf(App())); }
+
+  // What the probe recorded, after checking that the launcher reported a
+  // successful start; nothing, without waiting for a record, when it did not.
+  std::optional<ProbeRecord> ReceivedAfter(const LaunchOutcome& outcome) const {
+    ExpectStarted(outcome);
+    if (outcome.exitCode != 0) {
+      return std::nullopt;
+    }
+    return Received();
+  }
 
   // Runs the launcher and returns the command line the probe received, after
   // checking that the launcher reported a successful start.
@@ -129,9 +141,33 @@ TEST_F(LauncherEndToEnd, ForwardsArgumentsUnchangedAfterOneSpace) {
   }
 }
 
-TEST_F(LauncherEndToEnd, CommandLineWithoutExeShowsItRaw) {
+TEST_F(LauncherEndToEnd, StartedByNameOrForwardSlashPathUsesItsOwnPath) {
+  // As cmd.exe starts it: the program it found as the application name, the
+  // command line as typed, in the console's current folder, here the root,
+  // where a decoy viewer.ini must not be read.
   Install(kTypicalTemplate);
-  const std::wstring commandLine = L"\"" + Bin() + L"\\viewer\" x";
+  ASSERT_TRUE(WriteBytes(root_ + L"\\viewer.ini", "[.]\\decoy.exe"));
+  std::wstring forwardBin = Bin();
+  std::replace(forwardBin.begin(), forwardBin.end(), L'\\', L'/');
+  const std::wstring kCommandLines[] = {
+      L"viewer one",
+      L"viewer.exe one",
+      L"\"" + Bin() + L"\\viewer\" one",
+      forwardBin + L"/viewer.exe one",
+      L"bin/viewer.exe one",
+  };
+  for (const std::wstring& commandLine : kCommandLines) {
+    SCOPED_TRACE(testing::PrintToString(commandLine));
+    const auto record = ReceivedAfter(Run(commandLine, root_));
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->commandLine, root_ + L"\\rt\\app.exe -home " + Bin() + L" one");
+    EXPECT_EQ(record->directory, Bin());
+  }
+}
+
+TEST_F(LauncherEndToEnd, CommandLineNamingAnotherProgramShowsItRaw) {
+  Install(kTypicalTemplate);
+  const std::wstring commandLine = L"\"" + Bin() + L"\\other\" x";
   ExpectOneBox(Run(commandLine), L"Cannot find an EXE in the command line " + commandLine);
 }
 
@@ -167,20 +203,31 @@ TEST_F(LauncherEndToEnd, ApplicationFailuresShowWholeExpandedCommandLine) {
                    L"\\rt\\notes.exe -x y'");
 }
 
-TEST_F(LauncherEndToEnd, BareFileNameLeavesPlaceholdersAndGivesEmptyDirectory) {
-  // Started as "viewer.exe" from its own directory, the configuration path
-  // "viewer.ini" has no backslash: the placeholders stay as they are, and the
-  // launcher directory handed to process creation is empty.
+TEST_F(LauncherEndToEnd, BareNameOfAnotherProgramLeavesPlaceholdersAndGivesEmptyDirectory) {
+  // Started as "other.exe" from its own directory, which names another
+  // program than the launcher: the configuration path "other.ini" has no
+  // backslash, so the placeholders stay as they are, and the launcher
+  // directory handed to process creation is empty.
   Install(kTypicalTemplate);
-  ExpectOneBox(Run(L"viewer.exe one"),
+  ASSERT_TRUE(WriteBytes(Bin() + L"\\other.ini", kTypicalTemplate));
+  ExpectOneBox(Run(L"other.exe one"),
                L"Unable to find the application '[..]\\rt\\app.exe -home [.] one'");
 
   // A program that can be found all the same: this Wine refuses the empty
   // directory with ERROR_DIRECTORY.
   ASSERT_TRUE(CopyInto(ApplicationProgram(), Bin() + L"\\app.exe"));
-  WriteConfig("app.exe -home [.] -up [..]");
-  ExpectOneBox(Run(L"viewer.exe one"),
+  ASSERT_TRUE(WriteBytes(Bin() + L"\\other.ini", "app.exe -home [.] -up [..]"));
+  ExpectOneBox(Run(L"other.exe one"),
                L"System error #267 while starting the application 'app.exe -home [.] -up [..] one'");
+}
+
+TEST_F(LauncherEndToEnd, PassesOnTheShowStateItWasGivenAndNothingElse) {
+  Install(kTypicalTemplate);
+  const auto record = ReceivedAfter(Run(Quoted(Viewer()), Bin(), SW_SHOWMINNOACTIVE));
+  ASSERT_TRUE(record);
+  EXPECT_EQ(record->startupFlags, static_cast<DWORD>(STARTF_USESHOWWINDOW));
+  EXPECT_EQ(record->showWindow, static_cast<DWORD>(SW_SHOWMINNOACTIVE));
+  EXPECT_EQ(record->title, root_ + L"\\rt\\app.exe");
 }
 
 TEST_F(LauncherEndToEnd, TemplateIsFirstLineWithoutItsEnding) {
@@ -224,15 +271,64 @@ TEST_F(LauncherEndToEnd, DecodesTemplateAsUtf8OrElseAnsi) {
 }
 
 TEST_F(LauncherEndToEnd, ReadsUtf16ConfigurationInEitherByteOrder) {
-  // U+041A holds the byte 1A, which the runtime's text mode reads as an end of file.
   home_ = root_ + L"\\\u041A\u00E9 \u4E2D";
   Install(std::nullopt);
-  const std::wstring_view config = L"\"[..]\\rt\\app.exe\" -name Zo\u00EB\r\nsecond line\r\n";
+  // The runtime's text mode would read the file wrong: U+041A holds the byte
+  // 1A, an end of file to it, and U+0A0D (little-endian) and U+0D0A
+  // (big-endian) hold 0D 0A in one code unit, which it would read as one byte.
+  const std::wstring_view config =
+      L"\"[..]\\rt\\app.exe\" -name Zo\u00EB \u0A0D\u0D0A \u041A\r\nsecond line\r\n";
   for (const bool bigEndian : {false, true}) {
     SCOPED_TRACE(bigEndian ? "big-endian" : "little-endian");
     WriteConfig(Utf16FileBytes(config, bigEndian));
     EXPECT_EQ(ReceivedCommandLine(Quoted(Viewer()) + L" \u00E9 \"a b\""),
-              Quoted(home_ + L"\\rt\\app.exe") + L" -name Zo\u00EB \u00E9 \"a b\"");
+              Quoted(home_ + L"\\rt\\app.exe") +
+                  L" -name Zo\u00EB \u0A0D\u0D0A \u041A \u00E9 \"a b\"");
+  }
+}
+
+TEST_F(LauncherEndToEnd, ApplicationNeedingElevationIsStartedThroughTheShell) {
+  // A build of the launcher whose CreateProcessW reports that the application
+  // needs elevation, as Windows does for a manifest that requires
+  // administrator rights; the shell it then uses starts the probe.
+  const std::wstring home = root_ + L"\\Prog \u00E9";
+  home_ = home;
+  ASSERT_TRUE(CopyInto(BesideThisProgram(L"launcher_elevation_required.exe"), Viewer()));
+  ASSERT_TRUE(CopyInto(ApplicationProgram(), App()));
+  const struct {
+    std::string_view config;
+    std::optional<WORD> showWindow;
+    std::wstring received;  // the probe's command line, or the box's text
+    DWORD showState;
+  } kCases[] = {
+      {"\"[..]\\rt\\app.exe\" -home \"[.]\"", SW_SHOWMINNOACTIVE,
+       Quoted(App()) + L" -home " + Quoted(Bin()) + L" one  \"two three\"", SW_SHOWMINNOACTIVE},
+      {"\"[..]\\rt\\app.exe\"", std::nullopt, Quoted(App()) + L" one  \"two three\"",
+       SW_SHOWNORMAL},
+      {"\"[..]\\rt\\missing.exe\" -x", std::nullopt,
+       L"Unable to find the application '" + Quoted(home + L"\\rt\\missing.exe") +
+           L" -x one  \"two three\"'", 0},
+      // Unquoted, the path with a space stays CreateProcessW's to read.
+      {"[..]\\rt\\app.exe -x", std::nullopt,
+       L"System error #740 while starting the application '" + App() +
+           L" -x one  \"two three\"'",
+       0},
+  };
+  for (const auto& testCase : kCases) {
+    SCOPED_TRACE(testing::PrintToString(testCase.config));
+    WriteConfig(testCase.config);
+    const LaunchOutcome outcome =
+        Run(Quoted(Viewer()) + L" one  \"two three\"", Bin(), testCase.showWindow);
+    if (testCase.showState == 0) {
+      ExpectOneBox(outcome, testCase.received);
+      continue;
+    }
+    const auto record = ReceivedAfter(outcome);
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->commandLine, testCase.received);
+    EXPECT_EQ(record->directory, Bin());
+    EXPECT_EQ(record->startupFlags, static_cast<DWORD>(STARTF_USESHOWWINDOW));
+    EXPECT_EQ(record->showWindow, testCase.showState);
   }
 }
 

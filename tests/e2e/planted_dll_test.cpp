@@ -7,7 +7,6 @@
 #include <string>
 
 #include "harness.h"
-#include "launch/dll_search_win32.h"
 
 namespace {
 
@@ -22,6 +21,21 @@ std::wstring Environment(const wchar_t* name) {
   wchar_t value[4096];
   const DWORD length = GetEnvironmentVariableW(name, value, 4096);
   return length < 4096 ? std::wstring(value, length) : std::wstring();
+}
+
+// RunLauncherProcess with Wine told to prefer a DLL of that name found on the
+// search path over its built-in one, as Windows does for a DLL that is not one
+// of its known DLLs.
+LaunchOutcome RunPreferringNative(std::wstring_view dllName, const std::wstring& program,
+                                  const std::wstring& commandLine, const std::wstring& directory,
+                                  std::wstring_view awaitModule = {}) {
+  const std::wstring overrides = Environment(L"WINEDLLOVERRIDES");
+  const std::wstring nativeFirst = std::wstring(dllName) + L"=n,b";
+  SetEnvironmentVariableW(L"WINEDLLOVERRIDES",
+                          (overrides.empty() ? nativeFirst : overrides + L";" + nativeFirst).c_str());
+  const LaunchOutcome outcome = RunLauncherProcess(program, commandLine, directory, awaitModule);
+  SetEnvironmentVariableW(L"WINEDLLOVERRIDES", overrides.empty() ? nullptr : overrides.c_str());
+  return outcome;
 }
 
 }  // namespace
@@ -40,17 +54,10 @@ TEST(PlantedDll, IsNotLoadedIntoTheLauncher) {
   EXPECT_EQ(LoadLibraryW((bin + L"\\control.dll").c_str()), nullptr);
   EXPECT_TRUE(Exists(bin + L"\\control.dll.loaded"));
 
-  // Wine prefers its built-in DLLs; have it look on the search path first, as
-  // Windows does for a DLL that is not one of its known DLLs.
-  const std::wstring overrides = Environment(L"WINEDLLOVERRIDES");
-  const std::wstring nativeFirst = std::wstring(L"uxtheme=n,b");
-  SetEnvironmentVariableW(L"WINEDLLOVERRIDES",
-                          (overrides.empty() ? nativeFirst : overrides + L";" + nativeFirst).c_str());
   // Without a configuration file the launcher shows its box, which stays up
   // until the launcher has loaded the DLL.
   const LaunchOutcome outcome =
-      RunLauncherProcess(launcher, L"\"" + launcher + L"\"", bin, kLoadedByName);
-  SetEnvironmentVariableW(L"WINEDLLOVERRIDES", overrides.empty() ? nullptr : overrides.c_str());
+      RunPreferringNative(L"uxtheme", launcher, L"\"" + launcher + L"\"", bin, kLoadedByName);
 
   EXPECT_EQ(outcome.exitCode, 1u);
   EXPECT_EQ(outcome.boxes.size(), 1u);
@@ -61,21 +68,21 @@ TEST(PlantedDll, IsNotLoadedIntoTheLauncher) {
 }
 
 TEST(PlantedDll, SearchIsNarrowedWhereSetDefaultDllDirectoriesIsMissing) {
-  // This program's own module exports no SetDefaultDllDirectories, as KERNEL32
-  // of a Windows without the update does not. The DLL directory set first
-  // must be replaced by the empty one, which takes the current directory out
-  // of the search on Windows (Wine 8 keeps searching it all the same).
-  wchar_t system[MAX_PATH];
-  ASSERT_NE(GetSystemDirectoryW(system, MAX_PATH), 0u);
-  ASSERT_TRUE(SetDllDirectoryW(system));
-  EXPECT_EQ(LimitDllSearch(GetModuleHandleW(nullptr)), DllSearch::kNoCurrentDirectory);
-  wchar_t directory[MAX_PATH] = L"unread";
-  EXPECT_EQ(GetDllDirectoryW(MAX_PATH, directory), 0u);
-  EXPECT_EQ(std::wstring(directory), L"");
+  // In a process of its own that has not loaded USER32 (this one has), beside
+  // and in the current directory of a planted user32.dll: the empty DLL
+  // directory must replace the one set before, and USER32 must come from
+  // System32 (Wine 8 keeps searching the current directory all the same).
+  const std::wstring root = MakeScratchDirectory();
+  ASSERT_FALSE(root.empty());
+  const std::wstring probe = root + L"\\dll_search_probe.exe";
+  const std::wstring planted = root + L"\\user32.dll";
+  ASSERT_TRUE(CopyInto(BesideThisProgram(L"dll_search_probe.exe"), probe));
+  ASSERT_TRUE(CopyInto(BesideThisProgram(L"planted_dll.dll"), planted));
 
-  // The box's USER32 still loads, by its full path.
-  const HMODULE user32 = LoadUser32();
-  EXPECT_NE(user32, nullptr);
-  EXPECT_EQ(user32, GetModuleHandleW(L"user32.dll"));
-  SetDllDirectoryW(nullptr);
+  const LaunchOutcome outcome = RunPreferringNative(L"user32", probe, L"\"" + probe + L"\"", root);
+
+  EXPECT_TRUE(outcome.exited);
+  EXPECT_EQ(outcome.exitCode, 0u) << "see dll_search_probe.cpp for the check that failed";
+  EXPECT_FALSE(Exists(planted + L".loaded"));
+  RemoveTree(root);
 }

@@ -36,8 +36,8 @@ UNICODE_CODE_PAGE = 1200
 PNG_SIGNATURE = b"\x89PNG\r\n\x1a\n"
 
 # What the loader brings in for the launcher: Windows' own DLLs only, and the
-# fewest: the C runtime is msvcrt.dll, and USER32 is loaded only to show an
-# error box.
+# fewest: the C runtime is msvcrt.dll, USER32 is loaded only to show an error
+# box, and SHELL32 and OLE32 only to start an application that needs elevation.
 WINDOWS_DLLS = ["kernel32.dll", "msvcrt.dll"]
 
 # Every function the launcher may import, each one reviewed as present in the
@@ -50,8 +50,8 @@ VISTA_SP2_IMPORTS = {
     "kernel32.dll": {
         "CloseHandle", "CreateProcessW", "CreateSemaphoreW", "DeleteCriticalSection",
         "EnterCriticalSection", "GetCommandLineW", "GetCurrentProcessId",
-        "GetCurrentThreadId", "GetLastError", "GetModuleHandleW", "GetProcAddress",
-        "GetStartupInfoW", "GetSystemDirectoryW", "GetSystemTimeAsFileTime",
+        "GetCurrentThreadId", "GetLastError", "GetModuleFileNameW", "GetModuleHandleW",
+        "GetProcAddress", "GetStartupInfoW", "GetSystemDirectoryW", "GetSystemTimeAsFileTime",
         "GetTickCount64", "InitializeCriticalSection", "LeaveCriticalSection",
         "LoadLibraryW", "MultiByteToWideChar", "QueryPerformanceCounter",
         "RaiseException", "ReleaseSemaphore", "RtlCaptureContext",
