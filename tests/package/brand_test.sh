@@ -26,6 +26,10 @@ inspect() {
   grep -E '^(icon group 10[78] images|strings|relocation directory|certificate table|header checksum)' "$work/inspect.log"
 }
 
+# The Linux build needs no shared library but the C library's own.
+needed=$(readelf -d "$native_brand" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | grep -v -x 'libc\.so\.6\|ld-linux-x86-64\.so\.2' || true)
+[ -z "$needed" ] || fail "the Linux build needs $needed"
+
 # --help: the same text from both builds, the tool's version first.
 "$wine_run" "$brand" --help >"$work/help-windows.txt"
 "$native_brand" -h >"$work/help-linux.txt"
