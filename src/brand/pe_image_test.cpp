@@ -83,6 +83,11 @@ TEST(ResourceSection, MalformedTreesAreRefused) {
   for (const Bytes& section : bad) {
     EXPECT_FALSE(ReadResourceTree(section, 0x5000, 0)) << testing::PrintToString(section);
   }
+  // Two types named alike but for case are one to Windows' search.
+  Bytes named = *BuildResourceSection({{{0, u"abc"}, {1, {}}, 0, "a", 0}, {{0, u"xyz"}, {2, {}}, 0, "x", 0}}, 0x5000);
+  ASSERT_TRUE(ReadResourceTree(named, 0x5000, 0));
+  named.replace(named.find(Bytes("x\0y\0z\0", 6)), 6, Bytes("A\0B\0C\0", 6));
+  EXPECT_FALSE(ReadResourceTree(named, 0x5000, 0));
 }
 
 TEST(PeImage, NewResourcesMoveOnlyTheRelocationsAndComeOffAgain) {

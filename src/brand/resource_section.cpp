@@ -72,6 +72,12 @@ bool ReadDataEntry(TreeWalk& walk, std::size_t at, Resource resource) {
   return true;
 }
 
+// Whether two of `names` are one name to Windows' search, which ignores case.
+bool AnySameName(std::vector<ResourceName> names) {
+  std::sort(names.begin(), names.end(), ComesBefore);
+  return std::adjacent_find(names.begin(), names.end(), SameName) != names.end();
+}
+
 bool ReadTable(TreeWalk& walk, std::size_t at, int level, const Resource& path) {
   if (!walk.tablesSeen.insert(at).second || !FitsWithin(walk.section.size(), at, kTableHeaderSize)) {
     return false;
@@ -79,19 +85,24 @@ bool ReadTable(TreeWalk& walk, std::size_t at, int level, const Resource& path) 
   const std::size_t count = std::size_t{ReadU16(walk.section, at + 12)} + ReadU16(walk.section, at + 14);
   const std::size_t entriesAt = at + kTableHeaderSize;
   if (!FitsWithin(walk.section.size(), entriesAt, count * kEntrySize)) return false;
+  std::vector<ResourceName> names;
   for (std::size_t index = 0; index < count; ++index) {
-    const std::size_t entryAt = entriesAt + index * kEntrySize;
-    const auto name = EntryName(walk, ReadU32(walk.section, entryAt), level);
-    const std::uint32_t target = ReadU32(walk.section, entryAt + 4);
+    const auto name = EntryName(walk, ReadU32(walk.section, entriesAt + index * kEntrySize), level);
+    if (!name) return false;
+    names.push_back(*name);
+  }
+  if (AnySameName(names)) return false;
+  for (std::size_t index = 0; index < count; ++index) {
+    const std::uint32_t target = ReadU32(walk.section, entriesAt + index * kEntrySize + 4);
     const bool leadsToTable = (target & kHighBit) != 0;
-    if (!name || leadsToTable == (level == kLanguageLevel)) return false;
+    if (leadsToTable == (level == kLanguageLevel)) return false;
     Resource below = path;
     if (level == 0) {
-      below.type = *name;
+      below.type = names[index];
     } else if (level == 1) {
-      below.name = *name;
+      below.name = names[index];
     } else {
-      below.language = name->id;
+      below.language = names[index].id;
     }
     const std::size_t next = walk.rootAt + (target & ~kHighBit);
     if (!(leadsToTable ? ReadTable(walk, next, level + 1, below) : ReadDataEntry(walk, next, std::move(below)))) {
@@ -106,13 +117,6 @@ bool AnyOverlap(std::vector<std::pair<std::size_t, std::size_t>> spans) {
   std::sort(spans.begin(), spans.end());
   for (std::size_t index = 1; index < spans.size(); ++index) {
     if (spans[index].first < spans[index - 1].first + spans[index - 1].second) return true;
-  }
-  return false;
-}
-
-bool AnySameKey(const std::vector<Resource>& inOrder) {
-  for (std::size_t index = 1; index < inOrder.size(); ++index) {
-    if (!KeyBefore(inOrder[index - 1], inOrder[index])) return true;
   }
   return false;
 }
@@ -258,8 +262,7 @@ std::vector<Resource> InDirectoryOrder(std::vector<Resource> resources) {
 std::optional<std::vector<Resource>> ReadResourceTree(std::string_view section, std::uint32_t sectionAddress,
                                                       std::size_t rootAt) {
   TreeWalk walk{section, sectionAddress, rootAt, {}, {}, {}};
-  if (!ReadTable(walk, rootAt, 0, Resource{}) || AnyOverlap(walk.spans) ||
-      AnySameKey(InDirectoryOrder(walk.resources))) {
+  if (!ReadTable(walk, rootAt, 0, Resource{}) || AnyOverlap(walk.spans)) {
     return std::nullopt;
   }
   for (std::size_t index = 0; index < walk.resources.size(); ++index) {

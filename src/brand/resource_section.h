@@ -43,8 +43,10 @@ std::vector<Resource> InDirectoryOrder(std::vector<Resource> resources);
 // is malformed: a table, entry, name or data entry outside the section, a
 // table reached twice (a loop, or shared), a tree deeper or shallower than
 // three levels, a language given by name, a number wider than 16 bits, data
-// outside the section, two resources whose data overlap, or two with the
-// same type, name and language. Never reads outside `section`.
+// outside the section, two resources whose data overlap, or two entries of
+// one table that Windows' search cannot tell apart (the same number, or
+// names alike but for the case of ASCII letters). Never reads outside
+// `section`.
 std::optional<std::vector<Resource>> ReadResourceTree(std::string_view section,
                                                       std::uint32_t sectionAddress,
                                                       std::size_t rootAt);
