@@ -4,10 +4,10 @@
 
 Writes each archive of ARCHIVES and SHA256SUMS (the form `sha256sum -c`
 reads) into OUTPUT_DIR, which it replaces as a whole once everything is
-written. Executables come from DIST_DIR, documents from SOURCE_DIR. Archive
-names carry VERSION, and "-unsigned" unless the Windows executables carry an
-Authenticode signature; a set of executables of which only some are signed is
-refused.
+written. Executables come from DIST_DIR (the Windows ones and the Linux
+branding tool), documents from SOURCE_DIR. Archive names carry VERSION, and
+"-unsigned" unless the Windows executables carry an Authenticode signature; a
+set of executables of which only some are signed is refused.
 
 The same inputs give the same bytes: every entry's time is SOURCE_DATE_EPOCH,
 entries are sorted by name, executables have mode 755 and everything else 644,
@@ -60,10 +60,18 @@ WINDOWS_ZIP = [
     ("example/README.txt", ("text", EXAMPLE_README)),
 ]
 
+# The branding tool's Linux build, with the terms it is shipped under.
+LINUX_TARBALL = [
+    ("launcher-brand", ("dist", "launcher-brand")),
+    ("LICENSE", ("source", "LICENSE")),
+    ("THIRD-PARTY-NOTICES.txt", ("source", "THIRD-PARTY-NOTICES.txt")),
+]
+
 # The release: each archive's name, whose ending chooses its writer, and its
-# entries.
+# entries. Every archive's name carries the Windows executables' signing state.
 ARCHIVES = [
     ("launcher-{version}-windows-x64{unsigned}.zip", WINDOWS_ZIP),
+    ("launcher-brand-{version}-linux-x86_64{unsigned}.tar.gz", LINUX_TARBALL),
 ]
 
 CERTIFICATE_DIRECTORY = 4

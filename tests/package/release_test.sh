@@ -1,14 +1,14 @@
 #!/bin/sh
 # The release's packing step on this build: two packs give the same bytes,
-# holding exactly the release's files with the commit's time and fixed modes;
-# SHA256SUMS checks; the unpacked example, pointed at the probe, starts it
-# under Wine; a signed build's archive drops "-unsigned" and a half-signed one
-# is refused; the tarball writer keeps the same rules; and scripts/release
-# refuses a work tree with uncommitted changes.
+# holding exactly the release's files with the commit's time, fixed modes and
+# no owner, and gzip's header no name or time; SHA256SUMS checks; the
+# unpacked example, pointed at the probe, starts it under Wine; a signed
+# build's archives drop "-unsigned" and a half-signed one is refused; and
+# scripts/release refuses a work tree with uncommitted changes.
 #
-#   release_test.sh SOURCE_DIR LAUNCHER BRAND APPLICATION VERSION
+#   release_test.sh SOURCE_DIR LAUNCHER BRAND NATIVE_BRAND APPLICATION VERSION
 set -eu
-source_dir=$1 launcher=$2 brand=$3 application=$4 version=$5
+source_dir=$1 launcher=$2 brand=$3 native_brand=$4 application=$5 version=$6
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 unset LAUNCHER_SIGN_PFX LAUNCHER_SIGN_PASSWORD
@@ -35,12 +35,14 @@ SOURCE_DATE_EPOCH=$(git -C "$source_dir" log -1 --format=%ct)
 export SOURCE_DATE_EPOCH
 mkdir "$work/dist"
 cp "$launcher" "$brand" "$work/dist/"
+cp "$native_brand" "$work/dist/launcher-brand"
 pack "$work/dist" "$work/first"
 pack "$work/dist" "$work/second" >/dev/null
 zip=launcher-$version-windows-x64-unsigned.zip
-[ "$(LC_ALL=C ls "$work/first")" = "$(printf '%s\n' SHA256SUMS "$zip")" ] ||
+tarball=launcher-brand-$version-linux-x86_64-unsigned.tar.gz
+[ "$(LC_ALL=C ls "$work/first")" = "$(printf '%s\n' SHA256SUMS "$zip" "$tarball")" ] ||
   fail "dist/release holds $(ls "$work/first")"
-for file in SHA256SUMS "$zip"; do
+for file in SHA256SUMS "$zip" "$tarball"; do
   cmp "$work/first/$file" "$work/second/$file" || fail "two packs gave different $file"
 done
 (cd "$work/first" && sha256sum -c SHA256SUMS)
@@ -61,6 +63,23 @@ for file in README.md LICENSE THIRD-PARTY-NOTICES.txt CHANGELOG.md; do
   cmp "$source_dir/$file" "$work/unpacked/$file"
 done
 printf 'C:\\Windows\\System32\\notepad.exe\r\n' | cmp - "$work/unpacked/example/notepad.ini"
+
+# The tarball: its entries keep the commit's time to the second.
+when=$(date -u -d "@$SOURCE_DATE_EPOCH" '+%Y-%m-%d %H:%M:%S')
+entries "$work/first/$tarball" >"$work/entries"
+for name in LICENSE THIRD-PARTY-NOTICES.txt launcher-brand; do
+  case $name in launcher-brand) mode=0o755 ;; *) mode=0o644 ;; esac
+  echo "$name $mode $when 0 0 '' ''"
+done | diff - "$work/entries" || fail "the tarball's entries differ from the release's files"
+# gzip's header: flags (no file name), then a time of 0.
+[ "$(od -An -tx1 -j3 -N5 "$work/first/$tarball" | tr -d ' ')" = 0000000000 ] ||
+  fail "gzip stored a name or time"
+mkdir "$work/linux"
+tar -xzf "$work/first/$tarball" -C "$work/linux"
+cmp "$native_brand" "$work/linux/launcher-brand"
+for file in LICENSE THIRD-PARTY-NOTICES.txt; do
+  cmp "$source_dir/$file" "$work/linux/$file"
+done
 
 # example/README.txt: launcher.exe copied beside the .ini as notepad.exe, the
 # .ini naming the probe by its full path, and notepad.exe started with an
@@ -93,20 +112,8 @@ cat "$work/half.log"
 [ ! -e "$work/half" ] || fail "a refused pack left its folder"
 cmake -DFILE="$work/dist/launcher-brand.exe" -P "$source_dir/cmake/sign.cmake"
 pack "$work/dist" "$work/signed"
-[ -f "$work/signed/launcher-$version-windows-x64.zip" ] || fail "the signed release is named as unsigned"
-
-# The tarball writer, for the Linux branding tool to come.
-for copy in first second; do
-  python3 -c 'import sys; sys.path.insert(0, sys.argv[1]); import pack_release as p
-p.write_tar_gz(sys.argv[2], p.read_entries(p.WINDOWS_ZIP, sys.argv[3], sys.argv[4]), int(sys.argv[5]))' \
-    "$source_dir/scripts" "$work/$copy.tar.gz" "$source_dir" "$work/dist" "$SOURCE_DATE_EPOCH"
-done
-cmp "$work/first.tar.gz" "$work/second.tar.gz" || fail "two tarballs gave different bytes"
-# gzip's header: flags (no file name), then a time of 0.
-[ "$(od -An -tx1 -j3 -N5 "$work/first.tar.gz" | tr -d ' ')" = 0000000000 ] || fail "gzip stored a name or time"
-when=$(date -u -d "@$SOURCE_DATE_EPOCH" '+%Y-%m-%d %H:%M:%S')
-entries "$work/first.tar.gz" | grep -v -x "[^ ]* 0o\(755\|644\) $when 0 0 '' ''" &&
-  fail "a tar entry has another time, mode or owner"
+[ "$(LC_ALL=C ls "$work/signed")" = "$(printf '%s\n' SHA256SUMS "launcher-$version-windows-x64.zip" \
+  "launcher-brand-$version-linux-x86_64.tar.gz")" ] || fail "the signed release holds $(ls "$work/signed")"
 
 # scripts/release refuses untracked and changed files, but not ignored ones;
 # this copy has no scripts/setup, so a release that goes on fails there.
