@@ -28,15 +28,9 @@ WideText FileNameOf(const WideText& path) {
   return separator == WideText::npos ? path : path.substr(separator + 1);
 }
 
-bool EndsInExe(const WideText& path) {
+bool EndsInExe(std::u16string_view path) {
   constexpr std::u16string_view kExe = u".exe";
-  if (path.size() < kExe.size()) return false;
-  for (std::size_t at = 0; at < kExe.size(); ++at) {
-    char16_t unit = path[path.size() - kExe.size() + at];
-    if (unit >= u'A' && unit <= u'Z') unit = static_cast<char16_t>(unit + (u'a' - u'A'));
-    if (unit != kExe[at]) return false;
-  }
-  return true;
+  return path.size() >= kExe.size() && EqualFoldingAsciiCase(path.substr(path.size() - kExe.size()), kExe);
 }
 
 }  // namespace
