@@ -73,8 +73,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   WideText joined = commandTemplate;
   if (!argumentTail.empty()) joined += u" " + argumentTail;
   const WideText directory = BeforeLastBackslash(configPath);
-  Require(expanded.launcherDirectory == directory,
-          "the launcher directory is the path up to its last backslash");
+  const bool bareDrive = directory.size() == 2 && directory[1] == u':';
+  Require(expanded.currentDirectory == (bareDrive ? directory + u"\\" : directory),
+          "the current directory is the path up to its last backslash, a bare drive's root");
   if (configPath.find(u'\\') == WideText::npos) {
     Require(expanded.commandLine == joined,
             "without a backslash in the path the placeholders stay as they are");

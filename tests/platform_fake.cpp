@@ -1,5 +1,7 @@
 #include "platform_fake.h"
 
+#include <utility>
+
 #include "launch/platform.h"
 
 namespace {
@@ -7,7 +9,9 @@ namespace {
 struct FakePlatform {
   WideText rawCommandLine;
   std::optional<WideText> modulePath;
-  std::optional<std::uint16_t> showState;
+  StartupRequest ownStartup;
+  std::vector<std::pair<WideText, std::optional<WideText>>> fullPaths;
+  std::vector<std::pair<WideText, std::optional<WideText>>> longPaths;
   std::optional<std::uint32_t> startError;
   std::optional<std::uint32_t> shellStartError;
   std::vector<RecordedStart> starts;
@@ -21,6 +25,15 @@ FakePlatform& Fake() {
   return fake;
 }
 
+std::optional<WideText> Scripted(
+    const std::vector<std::pair<WideText, std::optional<WideText>>>& script,
+    const WideText& path) {
+  for (const auto& [from, to] : script) {
+    if (from == path) return to;
+  }
+  return path;
+}
+
 }  // namespace
 
 void ResetFakePlatform(WideText rawCommandLine) {
@@ -32,7 +45,15 @@ void SetModulePath(std::optional<WideText> modulePath) {
   Fake().modulePath = std::move(modulePath);
 }
 
-void SetRequestedShowState(std::optional<std::uint16_t> showState) { Fake().showState = showState; }
+void SetOwnStartup(StartupRequest startup) { Fake().ownStartup = std::move(startup); }
+
+void SetFullPathName(WideText path, std::optional<WideText> fullPath) {
+  Fake().fullPaths.emplace_back(std::move(path), std::move(fullPath));
+}
+
+void SetLongPathName(WideText path, std::optional<WideText> longPath) {
+  Fake().longPaths.emplace_back(std::move(path), std::move(longPath));
+}
 
 void FailStartsWith(std::uint32_t systemError) { Fake().startError = systemError; }
 
@@ -53,12 +74,20 @@ std::optional<WideText> LauncherModulePath() {
   return Fake().modulePath;
 }
 
-std::optional<std::uint16_t> RequestedShowState() { return Fake().showState; }
+StartupRequest OwnStartup() { return Fake().ownStartup; }
+
+std::optional<WideText> FullPathName(const WideText& path) {
+  return Scripted(Fake().fullPaths, path);
+}
+
+std::optional<WideText> LongPathName(const WideText& path) {
+  return Scripted(Fake().longPaths, path);
+}
 
 std::optional<std::uint32_t> StartApplication(WideText commandLine, WideText directory,
-                                              std::optional<std::uint16_t> showState) {
+                                              StartupRequest startup) {
   Fake().calls.push_back("StartApplication");
-  Fake().starts.push_back({std::move(commandLine), std::move(directory), showState});
+  Fake().starts.push_back({std::move(commandLine), std::move(directory), std::move(startup)});
   return Fake().startError;
 }
 

@@ -10,11 +10,12 @@
 #include <vector>
 
 #include "launch/launch_types.h"
+#include "launch/platform.h"
 
 struct RecordedStart {
   WideText commandLine;
   WideText directory;
-  std::optional<std::uint16_t> showState;
+  StartupRequest startup;
   friend bool operator==(const RecordedStart&, const RecordedStart&) = default;
 };
 
@@ -26,13 +27,20 @@ struct RecordedShellStart {
   friend bool operator==(const RecordedShellStart&, const RecordedShellStart&) = default;
 };
 
-// Forgets every record and sets the raw command line; the module path cannot
-// be had, no show state was requested, and starts succeed again.
+// Forgets every record and scripted path and sets the raw command line; the
+// module path cannot be had, the launcher's creator asked nothing of its
+// start, and starts succeed again.
 void ResetFakePlatform(WideText rawCommandLine);
 
-// What LauncherModulePath and RequestedShowState give from now on.
+// What LauncherModulePath and OwnStartup give from now on.
 void SetModulePath(std::optional<WideText> modulePath);
-void SetRequestedShowState(std::optional<std::uint16_t> showState);
+void SetOwnStartup(StartupRequest startup);
+
+// What FullPathName, or LongPathName, gives for `path` from now on; for a path
+// not scripted, both give the path back unchanged, as Windows does for the
+// full, long path of an existing file.
+void SetFullPathName(WideText path, std::optional<WideText> fullPath);
+void SetLongPathName(WideText path, std::optional<WideText> longPath);
 
 // Makes every later StartApplication, or StartThroughShell, fail with `systemError`.
 void FailStartsWith(std::uint32_t systemError);

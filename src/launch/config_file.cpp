@@ -77,11 +77,10 @@ bool IsBlank(const WideText& text) { return text.find_first_not_of(u" \t") == Wi
 
 }  // namespace
 
-Outcome<WideText> ResolveConfigPath(WideText rawCommandLine) {
-  if (!rawCommandLine.empty() && rawCommandLine.front() == u'"') rawCommandLine.erase(0, 1);
-  const std::optional<std::size_t> exe = FindFirstExe(rawCommandLine);
-  if (!exe) return LaunchFailure::kNoExeInCommandLine;
-  return rawCommandLine.substr(0, *exe) + u".ini";
+WideText ConfigPathFor(WideText launcherPath) {
+  constexpr std::size_t kExtension = 4;
+  launcherPath.resize(launcherPath.size() >= kExtension ? launcherPath.size() - kExtension : 0);
+  return launcherPath + u".ini";
 }
 
 Outcome<WideText> ReadCommandTemplate(WideText configPath) {

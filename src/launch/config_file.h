@@ -2,10 +2,10 @@
 
 #include "launch/launch_types.h"
 
-// The configuration file's path from the raw command line: less a leading
-// quote, up to the first ".exe" in any ASCII letter case, then ".ini". The
-// letter case of the path is kept. kNoExeInCommandLine when there is no ".exe".
-Outcome<WideText> ResolveConfigPath(WideText rawCommandLine);
+// The configuration file's path for the launcher at `launcherPath`, which ends
+// in ".exe" in any ASCII letter case: the same path with ".ini" in place of
+// that ".exe". The letter case of the rest is kept.
+WideText ConfigPathFor(WideText launcherPath);
 
 // The command template: the first line of the file, without its line ending
 // and without anything from a NUL on. After a byte-order mark FF FE or FE FF

@@ -16,37 +16,9 @@ WideText PathOrFailure(const Outcome<WideText>& outcome) {
 
 }  // namespace
 
-TEST(ResolveConfigPath, CutsAtTheFirstExeAndAppendsIni) {
-  const struct {
-    const char16_t* rawCommandLine;
-    const char16_t* configPath;
-  } cases[] = {
-      {u"C:\\Tools\\viewer.exe", u"C:\\Tools\\viewer.ini"},
-      {u"\"C:\\Tools\\VIEWER.EXE\" one \"two\"", u"C:\\Tools\\VIEWER.ini"},
-      {u"\"C:\\Program Files\\Vandrel\\view.ExE\"", u"C:\\Program Files\\Vandrel\\view.ini"},
-      {u"D:\\a.exe.d\\tool.exe", u"D:\\a.ini"},
-      {u"C:\\Tools\\viewer --open file.exe", u"C:\\Tools\\viewer --open file.ini"},
-      {u"bin\\viewer.exe x", u"bin\\viewer.ini"},
-      {u"viewer.exe", u"viewer.ini"},
-      {u"C:\\\u00C9t\u00E9\\\u65E5\u672C.EXE", u"C:\\\u00C9t\u00E9\\\u65E5\u672C.ini"},
-      // Only a quote that is the very first code unit goes.
-      {u" \"C:\\Tools\\viewer.exe\"", u" \"C:\\Tools\\viewer.ini"},
-      {u"\"\"C:\\x.exe", u"\"C:\\x.ini"},
-      // U+0145 and U+0158 end in the bytes of 'E' and 'X': folding must look at
-      // whole code units, or ".\u0145\u0158\u0145" would pass for ".exe".
-      {u"C:\\a.\u0145\u0158\u0145\\b.exe", u"C:\\a.\u0145\u0158\u0145\\b.ini"},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(PathOrFailure(ResolveConfigPath(c.rawCommandLine)), WideText(c.configPath));
-  }
-}
-
-TEST(ResolveConfigPath, FailsWithoutExe) {
-  for (const char16_t* rawCommandLine :
-       {u"", u"\"", u"C:\\Tools\\viewer", u"\"C:\\Tools\\viewer\" x", u"a.ex", u"a.\u0145\u0158\u0145"}) {
-    EXPECT_EQ(ResolveConfigPath(rawCommandLine),
-              Outcome<WideText>(LaunchFailure::kNoExeInCommandLine));
-  }
+TEST(ConfigPathFor, PutsIniInPlaceOfTheExeKeepingTheCase) {
+  EXPECT_EQ(ConfigPathFor(u"C:\\Tools\\VIEWER.EXE"), u"C:\\Tools\\VIEWER.ini");
+  EXPECT_EQ(ConfigPathFor(u"C:\\a.exe.d\\viewer.Exe.exe"), u"C:\\a.exe.d\\viewer.Exe.ini");
 }
 
 class ReadCommandTemplateTest : public testing::Test {

@@ -4,6 +4,14 @@
 
 #include "launch/text.h"
 
+namespace {
+
+bool IsBareDrive(const WideText& directory) {
+  return directory.size() == 2 && directory[1] == u':';
+}
+
+}  // namespace
+
 ExpandedCommand ExpandCommandLine(WideText commandTemplate, WideText argumentTail,
                                   WideText configPath) {
   WideText commandLine = std::move(commandTemplate);
@@ -20,6 +28,9 @@ ExpandedCommand ExpandCommandLine(WideText commandTemplate, WideText argumentTai
   // directory name brought in is substituted too.
   commandLine = ReplaceAll(std::move(commandLine), u"[.]", launcherDirectory);
   commandLine = ReplaceAll(std::move(commandLine), u"[..]", std::move(parentDirectory));
+  // "X:" alone is drive X's current directory, which is wherever the
+  // launcher's caller last was on that drive.
+  if (IsBareDrive(launcherDirectory)) launcherDirectory += u'\\';
   return {std::move(commandLine), std::move(launcherDirectory)};
 }
 

@@ -5,14 +5,17 @@
 // What the launcher starts, and where.
 struct ExpandedCommand {
   WideText commandLine;
-  // The configuration path up to its last backslash; empty when it has none.
-  WideText launcherDirectory;
+  // The launcher directory, the configuration path up to its last backslash;
+  // a bare drive "X:", which Windows would read as that drive's current
+  // directory, as its root "X:\". Empty when the path has no backslash.
+  WideText currentDirectory;
 };
 
 // Appends the argument tail (after one space, unless it is empty) to the
 // template, then replaces every "[.]" with the launcher directory and, in that
-// result, every "[..]" with its parent. Without a backslash in the
-// configuration path, the placeholders stay as they are. Never fails.
+// result, every "[..]" with its parent; both as cut from the path, a bare
+// drive included. Without a backslash in the configuration path, the
+// placeholders stay as they are. Never fails.
 ExpandedCommand ExpandCommandLine(WideText commandTemplate, WideText argumentTail,
                                   WideText configPath);
 

@@ -8,12 +8,13 @@ TEST(ExpandCommandLine, SubstitutesTheLauncherDirectoryAndItsParent) {
     const char16_t* argumentTail;
     const char16_t* configPath;
     const char16_t* commandLine;
-    const char16_t* launcherDirectory;
+    const char16_t* currentDirectory;
   } cases[] = {
       {u"[..]\\rt\\app.exe -home [.]\\data", u"", u"C:\\Prod\\bin\\viewer.ini",
        u"C:\\Prod\\rt\\app.exe -home C:\\Prod\\bin\\data", u"C:\\Prod\\bin"},
-      // Drive root: the parent is empty.
-      {u"[..]\\x [.]\\y", u"", u"C:\\viewer.ini", u"\\x C:\\y", u"C:"},
+      // Drive root: the parent is empty, and the application starts in the
+      // root, not in the drive's current directory.
+      {u"[..]\\x [.]\\y", u"", u"C:\\viewer.ini", u"\\x C:\\y", u"C:\\"},
       // Relative start: the directory is relative, the parent empty.
       {u"[..]\\rt\\app.exe -home [.]", u"", u"bin\\viewer.ini", u"\\rt\\app.exe -home bin", u"bin"},
       {u"[..]\\rt [.]", u"", u"\\\\server\\share\\app\\viewer.ini",
@@ -31,7 +32,7 @@ TEST(ExpandCommandLine, SubstitutesTheLauncherDirectoryAndItsParent) {
     const ExpandedCommand expanded =
         ExpandCommandLine(c.commandTemplate, c.argumentTail, c.configPath);
     EXPECT_EQ(expanded.commandLine, WideText(c.commandLine)) << testing::PrintToString(WideText(c.configPath));
-    EXPECT_EQ(expanded.launcherDirectory, WideText(c.launcherDirectory)) << testing::PrintToString(WideText(c.configPath));
+    EXPECT_EQ(expanded.currentDirectory, WideText(c.currentDirectory)) << testing::PrintToString(WideText(c.configPath));
   }
 }
 
@@ -49,7 +50,7 @@ TEST(ExpandCommandLine, LeavesPlaceholdersWithoutABackslashInThePath) {
   for (const char16_t* configPath : {u"viewer.ini", u"C:/Prod/bin/viewer.ini", u""}) {
     const ExpandedCommand expanded = ExpandCommandLine(u"[..]\\app.exe [.]", u"a [.]", configPath);
     EXPECT_EQ(expanded.commandLine, u"[..]\\app.exe [.] a [.]");
-    EXPECT_EQ(expanded.launcherDirectory, u"");
+    EXPECT_EQ(expanded.currentDirectory, u"");
   }
 }
 

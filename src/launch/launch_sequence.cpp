@@ -5,6 +5,7 @@
 
 #include "launch/config_file.h"
 #include "launch/expansion.h"
+#include "launch/launcher_path.h"
 #include "launch/platform.h"
 #include "launch/program_token.h"
 #include "launch/text.h"
@@ -33,56 +34,151 @@ LaunchFailure StartFailureFor(std::uint32_t systemError) {
 // CreateProcessW runs, and the narrowed search is back before anything else can
 // load a DLL into the launcher.
 std::optional<std::uint32_t> StartWithOwnDllSearch(const ExpandedCommand& command,
-                                                   std::optional<std::uint16_t> showState,
+                                                   const StartupRequest& startup,
                                                    DllSearch dllSearch) {
   const bool inherited = dllSearch == DllSearch::kNoCurrentDirectory;
   if (inherited) RestoreDefaultDllDirectory();
   std::optional<std::uint32_t> error =
-      StartApplication(command.commandLine, command.launcherDirectory, showState);
+      StartApplication(command.commandLine, command.currentDirectory, startup);
   if (inherited) ExcludeCurrentDirectoryFromDllSearch();
   return error;
 }
 
 // An application whose manifest requires administrator rights cannot be
 // created by CreateProcessW (740); the shell asks for the elevation instead.
+// The shell takes a show state and nothing else of the launcher's start.
 std::optional<std::uint32_t> StartElevated(const ExpandedCommand& command,
-                                           std::optional<std::uint16_t> showState,
+                                           const StartupRequest& startup,
                                            std::uint32_t createError) {
   std::optional<ShellCommand> shell = ShellCommandOf(command.commandLine);
   if (!shell) return createError;
+  const bool showState = (startup.flags & kStartUseShowWindow) != 0;
   return StartThroughShell(std::move(shell->file), std::move(shell->parameters),
-                           command.launcherDirectory, showState.value_or(kShowNormal));
+                           command.currentDirectory, showState ? startup.showWindow : kShowNormal);
+}
+
+// The shortcut's identity: its path, or an AppUserModelID, which alone may
+// carry the request not to be pinned; none without a title to carry it.
+StartupRequest ShortcutIdentity(const StartupRequest& own) {
+  StartupRequest identity;
+  if (own.title.empty()) return identity;
+  if (own.flags & kStartTitleIsLinkName) {
+    identity.flags = kStartTitleIsLinkName;
+  } else if (own.flags & kStartTitleIsAppId) {
+    identity.flags = own.flags & (kStartTitleIsAppId | kStartPreventPinning);
+  } else {
+    return identity;
+  }
+  identity.title = own.title;
+  return identity;
+}
+
+// A quote belongs to no file's path: such a text is left as the command line
+// wrote it, and so is its message.
+WideText AbsolutePath(WideText path) {
+  if (IsAbsolutePath(path) || path.find(u'"') != WideText::npos) return path;
+  std::optional<WideText> full = FullPathName(path);
+  return full ? *std::move(full) : path;
+}
+
+// Only the file name: Wine's GetLongPathNameW re-cases every folder too, and a
+// short folder such as C:\PROGRA~1 keeps templates free of spaces.
+WideText WithLongFileName(WideText path) {
+  const std::u16string_view fileName = FileNameOf(path);
+  if (!HasShortNameForm(fileName)) return path;
+  const std::optional<WideText> longPath = LongPathName(path);
+  if (!longPath) return path;
+  const std::u16string_view longName = FileNameOf(*longPath);
+  if (EqualFoldingAsciiCase(longName, fileName) || !EndsWithExe(longName)) return path;
+  path.resize(path.size() - fileName.size());
+  path.append(longName.data(), longName.size());
+  return path;
+}
+
+// The fixed text of a failure's message around its subject; the system error
+// of kApplicationStartFailed comes before it. Appended part by part: the
+// launcher's code stays small.
+struct MessageParts {
+  std::u16string_view opening;
+  std::u16string_view closing;
+};
+
+MessageParts MessagePartsOf(LaunchFailure failure) {
+  switch (failure) {
+    case LaunchFailure::kNoExeInCommandLine:
+      return {u"Cannot find an EXE in the command line ", u""};
+    case LaunchFailure::kConfigNotFound:
+      return {u"Unable to find the configuration file '", u"'."};
+    case LaunchFailure::kConfigEmpty:
+      return {u"The configuration file '", u"' is empty."};
+    case LaunchFailure::kApplicationNotFound:
+      return {u"Unable to find the application '", u"'"};
+    case LaunchFailure::kApplicationStartFailed:
+      return {u" while starting the application '", u"'"};
+  }
+  return {};
 }
 
 }  // namespace
 
-WideText LauncherPathSource(const WideText& rawCommandLine) {
+Outcome<OwnStart> OwnPath(const WideText& rawCommandLine, WideText argumentTail) {
   const ProgramToken token = SplitProgramToken(rawCommandLine);
-  if (IsBackslashPathToExe(token.program)) return rawCommandLine;
-  std::optional<WideText> modulePath = LauncherModulePath();
-  if (modulePath && NamesFile(token.program, FileNameOf(*modulePath)))
-    return *std::move(modulePath);
-  return rawCommandLine;
+  const std::optional<std::u16string_view> named = ExePathNamedIn(rawCommandLine);
+  // An unquoted path that runs past the token holds a blank: the token alone
+  // does not name it.
+  const bool withinToken = named && named->size() <= token.program.size();
+  if (withinToken && IsBackslashPath(*named))
+    return OwnStart{TextOf(*named), std::move(argumentTail)};
+  if (std::optional<WideText> modulePath = LauncherModulePath()) {
+    const std::u16string_view fileName = FileNameOf(*modulePath);
+    if (NamesFile(token.program, fileName))
+      return OwnStart{*std::move(modulePath), std::move(argumentTail)};
+    if (const auto tail = TailAfterUnquotedPath(rawCommandLine, fileName)) argumentTail = TextOf(*tail);
+  }
+  if (!named) return LaunchFailure::kNoExeInCommandLine;
+  return OwnStart{TextOf(*named), std::move(argumentTail)};
+}
+
+WideText FileSystemPath(WideText path) { return WithLongFileName(AbsolutePath(std::move(path))); }
+
+WideText PlaceholderPath(WideText configPath) {
+  std::optional<WideText> plain = WithoutLongPathPrefix(configPath);
+  if (!plain || FullPathName(*plain) != plain) return configPath;
+  return *std::move(plain);
+}
+
+StartupRequest StartupToPassOn(const StartupRequest& own) {
+  StartupRequest passed = ShortcutIdentity(own);
+  passed.flags |= own.flags & (kStartUseShowWindow | kStartUntrustedSource);
+  if (own.flags & kStartUseShowWindow) passed.showWindow = own.showWindow;
+  // hStdInput holds the hot key only when it holds no standard handle.
+  if ((own.flags & (kStartUseHotKey | kStartUseStdHandles)) == kStartUseHotKey) {
+    passed.flags |= kStartUseHotKey;
+    passed.standardInput = own.standardInput;
+  }
+  return passed;
 }
 
 LaunchStatus RunLauncher(WideText argumentTail, DllSearch dllSearch) {
   const WideText rawCommandLine = RawCommandLine();
 
-  Outcome<WideText> configPath = ResolveConfigPath(LauncherPathSource(rawCommandLine));
-  if (const auto* failure = std::get_if<LaunchFailure>(&configPath))
+  Outcome<OwnStart> own = OwnPath(rawCommandLine, std::move(argumentTail));
+  if (const auto* failure = std::get_if<LaunchFailure>(&own))
     return ReportFailure(*failure, rawCommandLine);
-  const WideText& path = std::get<WideText>(configPath);
+  OwnStart& start = std::get<OwnStart>(own);
+  const WideText configPath = ConfigPathFor(FileSystemPath(std::move(start.path)));
 
-  Outcome<WideText> commandTemplate = ReadCommandTemplate(path);
+  Outcome<WideText> commandTemplate = ReadCommandTemplate(configPath);
   if (const auto* failure = std::get_if<LaunchFailure>(&commandTemplate))
-    return ReportFailure(*failure, path);
+    return ReportFailure(*failure, configPath);
 
-  ExpandedCommand command = ExpandCommandLine(
-      std::get<WideText>(std::move(commandTemplate)), std::move(argumentTail), path);
-  const std::optional<std::uint16_t> showState = RequestedShowState();
-  std::optional<std::uint32_t> error = StartWithOwnDllSearch(command, showState, dllSearch);
+  ExpandedCommand command =
+      ExpandCommandLine(std::get<WideText>(std::move(commandTemplate)),
+                        std::move(start.argumentTail), PlaceholderPath(configPath));
+  const StartupRequest startup = StartupToPassOn(OwnStartup());
+  std::optional<std::uint32_t> error = StartWithOwnDllSearch(command, startup, dllSearch);
   if (error == kErrorElevationRequired) {
-    error = StartElevated(command, showState, *error);
+    error = StartElevated(command, startup, *error);
     // The user chose not to start it: a failure, but nothing to tell them.
     if (error == kErrorCancelled) return LaunchStatus::kElevationDeclined;
   }
@@ -92,18 +188,11 @@ LaunchStatus RunLauncher(WideText argumentTail, DllSearch dllSearch) {
 
 WideText LaunchErrorMessage(LaunchFailure failure, const WideText& subject,
                             std::uint32_t systemError) {
-  switch (failure) {
-    case LaunchFailure::kNoExeInCommandLine:
-      return u"Cannot find an EXE in the command line " + subject;
-    case LaunchFailure::kConfigNotFound:
-      return u"Unable to find the configuration file '" + subject + u"'.";
-    case LaunchFailure::kConfigEmpty:
-      return u"The configuration file '" + subject + u"' is empty.";
-    case LaunchFailure::kApplicationNotFound:
-      return u"Unable to find the application '" + subject + u"'";
-    case LaunchFailure::kApplicationStartFailed:
-      return u"System error #" + DecimalText(systemError) +
-             u" while starting the application '" + subject + u"'";
-  }
-  return WideText();
+  const MessageParts parts = MessagePartsOf(failure);
+  WideText message;
+  if (failure == LaunchFailure::kApplicationStartFailed)
+    message = u"System error #" + DecimalText(systemError);
+  for (const std::u16string_view part : {parts.opening, std::u16string_view(subject), parts.closing})
+    message += part;
+  return message;
 }

@@ -3,26 +3,57 @@
 #include <cstdint>
 
 #include "launch/launch_types.h"
+#include "launch/platform.h"
 
-// The launcher's one run: resolves the configuration path from the raw command
-// line (or from the launcher's module path when the command line names it
-// without a backslash path, see LauncherPathSource), reads the template,
-// expands it with `argumentTail` (the command line after the program token),
-// and starts the application with the show state the launcher was given. An
-// application that needs elevation is started through the shell. The first
-// failing step shows its message once and ends the run with kErrorShown; a
-// declined elevation prompt ends it with kElevationDeclined and no message.
-// `dllSearch` is how the launcher narrowed its own DLL search, which the
-// application must not inherit. Never waits for the application.
+// The launcher's one run: finds its own path from the raw command line (or
+// from its module path when the command line names it without a backslash
+// path, see OwnPath) as the file system has it (see FileSystemPath), reads the
+// template from the configuration file beside it, expands it with
+// `argumentTail` (the command line after the program token, unless an unquoted
+// path with spaces named the launcher) and starts the application with what
+// its own creator asked of its start (see StartupToPassOn). An application
+// that needs elevation is started through the shell. The first failing step
+// shows its message once and ends the run with kErrorShown; a declined
+// elevation prompt ends it with kElevationDeclined and no message. `dllSearch`
+// is how the launcher narrowed its own DLL search, which the application must
+// not inherit. Never waits for the application.
 LaunchStatus RunLauncher(WideText argumentTail, DllSearch dllSearch);
 
-// The text that names the launcher's path for its configuration file and
-// placeholders: `rawCommandLine` when its program token is a path that holds
-// ".exe" after a backslash, or names another program than the launcher's own
-// module; otherwise (the launcher named by a bare name, without ".exe", or by
-// a path with forward slashes) the launcher's module path. Looks the module
-// path up only in that second case.
-WideText LauncherPathSource(const WideText& rawCommandLine);
+// The launcher's own path, ending in its ".exe", and its arguments.
+struct OwnStart {
+  WideText path;
+  WideText argumentTail;
+};
+
+// The launcher's path as `rawCommandLine` names it (ExePathNamedIn) when that
+// is a backslash path within the program token; otherwise, when the token names
+// the launcher's module (NamesFile; the launcher named by a bare name, without
+// ".exe", or by a path with forward slashes), the module path; otherwise the
+// path the command line names, or kNoExeInCommandLine. `argumentTail` is kept
+// unless an unquoted path with spaces names the launcher (TailAfterUnquotedPath).
+// Looks the module path up only when the token is no such backslash path.
+Outcome<OwnStart> OwnPath(const WideText& rawCommandLine, WideText argumentTail);
+
+// `path` as the file system has it: made absolute (FullPathName) when it is
+// relative, unless it holds a quote and so names no file; then with the long
+// file name (LongPathName) when its file name has the short form and the long
+// one, also ending in ".exe", differs other than in ASCII letter case. The
+// folders keep the spelling they were given; an absolute path is otherwise
+// kept byte for byte.
+WideText FileSystemPath(WideText path);
+
+// The path that "[.]", "[..]" and the current directory are cut from: the
+// configuration path without its "\\?\" prefix (WithoutLongPathPrefix) when
+// FullPathName gives the plain path back unchanged, so that both name the same
+// file; otherwise the configuration path as it is.
+WideText PlaceholderPath(WideText configPath);
+
+// What of the launcher's own start its application is given: the show state;
+// a shortcut's identity with its title (the link's path, or else an
+// AppUserModelID with the request not to be pinned); the hot key, unless
+// hStdInput holds a standard handle; the mark of an untrusted source. Nothing
+// else: no standard handles, position, size, console or monitor.
+StartupRequest StartupToPassOn(const StartupRequest& own);
 
 // The text shown for `failure`. `subject` is the raw command line
 // (kNoExeInCommandLine), the configuration path (kConfigNotFound, kConfigEmpty)

@@ -61,18 +61,45 @@ TEST_F(RunLauncherTest, StartsTheExpandedCommandInTheLauncherDirectory) {
 
   const WideText commandLine =
       root_ + u"\\rt\\app.exe -home " + binDirectory_ + u" one \"two three\"";
-  EXPECT_EQ(RecordedStarts(),
-            (std::vector<RecordedStart>{{commandLine, binDirectory_, std::nullopt}}));
+  EXPECT_EQ(RecordedStarts(), (std::vector<RecordedStart>{{commandLine, binDirectory_, {}}}));
   EXPECT_TRUE(RecordedMessages().empty());
   // Started by its full path, the launcher does not look its module up.
   EXPECT_EQ(RecordedCalls(), std::vector<std::string>{"StartApplication"});
+}
 
-  // The show state its own creator asked for, and only that, goes on.
-  Reset(QuotedViewer(u" one \"two three\""));
-  SetRequestedShowState(kShowMinNoActive);
-  EXPECT_EQ(RunNarrowed(u"one \"two three\""), LaunchStatus::kApplicationStarted);
-  EXPECT_EQ(RecordedStarts(),
-            (std::vector<RecordedStart>{{commandLine, binDirectory_, kShowMinNoActive}}));
+TEST_F(RunLauncherTest, PassesOnTheShowStateShortcutIdentityAndHotKeyOnly) {
+  Install("[.]\\app.exe");
+  constexpr std::uint32_t kForceOnFeedback = 0x40;
+  constexpr std::uintptr_t kControlShiftV = 0x0356;
+  const WideText link = u"C:\\Users\\max\\Desktop\\Viewer.lnk";
+  const WideText appId = u"Vandrel.Viewer";
+  const struct {
+    StartupRequest own;
+    StartupRequest passed;
+  } cases[] = {
+      {{kStartUseShowWindow | kForceOnFeedback, kShowMinNoActive, link, 0},
+       {kStartUseShowWindow, kShowMinNoActive, u"", 0}},
+      {{kStartTitleIsLinkName | kStartUseHotKey, 0, link, kControlShiftV},
+       {kStartTitleIsLinkName | kStartUseHotKey, 0, link, kControlShiftV}},
+      {{kStartTitleIsAppId | kStartPreventPinning | kStartUntrustedSource, 0, appId, 0},
+       {kStartTitleIsAppId | kStartPreventPinning | kStartUntrustedSource, 0, appId, 0}},
+      // Pinning is prevented only for an AppUserModelID, and a link name wins.
+      {{kStartTitleIsLinkName | kStartTitleIsAppId | kStartPreventPinning, 0, link, 0},
+       {kStartTitleIsLinkName, 0, link, 0}},
+      {{kStartPreventPinning, 0, link, 0}, {}},
+      // Without a title there is no identity; with standard handles,
+      // hStdInput holds a handle, not a hot key.
+      {{kStartTitleIsLinkName, 0, u"", 0}, {}},
+      {{kStartUseHotKey | kStartUseStdHandles, 0, u"", 0x44}, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.own.flags));
+    Reset(QuotedViewer(u""));
+    SetOwnStartup(c.own);
+    EXPECT_EQ(RunNarrowed(u""), LaunchStatus::kApplicationStarted);
+    EXPECT_EQ(RecordedStarts(), (std::vector<RecordedStart>{
+                                    {binDirectory_ + u"\\app.exe", binDirectory_, c.passed}}));
+  }
 }
 
 TEST_F(RunLauncherTest, NamedWithoutABackslashPathFindsItselfByItsModule) {
@@ -94,34 +121,42 @@ TEST_F(RunLauncherTest, NamedWithoutABackslashPathFindsItselfByItsModule) {
     Reset(rawCommandLine);
     EXPECT_EQ(RunNarrowed(u"one"), LaunchStatus::kApplicationStarted);
     EXPECT_EQ(RecordedStarts(),
-              (std::vector<RecordedStart>{{started, binDirectory_, std::nullopt}}));
+              (std::vector<RecordedStart>{{started, binDirectory_, {}}}));
     EXPECT_EQ(RecordedCalls(),
               (std::vector<std::string>{"LauncherModulePath", "StartApplication"}));
   }
 
-  // A path that names the launcher after a backslash is used as it stands,
-  // without a look at the module, even where the module is elsewhere.
-  const std::filesystem::path previous = std::filesystem::current_path();
-  std::filesystem::current_path(scratch_.path);
-  const struct {
-    WideText rawCommandLine;
-    WideText started;
-    WideText directory;
-  } unchanged[] = {
-      {QuotedViewer(u" one"), started, binDirectory_},
-      {u"bin\\viewer.exe one", u"\\rt\\app.exe -home bin one", u"bin"},
-      {u".\\bin\\viewer.exe one", u".\\rt\\app.exe -home .\\bin one", u".\\bin"},
-  };
-  for (const auto& c : unchanged) {
-    SCOPED_TRACE(testing::PrintToString(c.rawCommandLine));
-    Reset(c.rawCommandLine);
+  // A path that names the launcher after a backslash is used, made absolute
+  // where it is relative, without a look at the module, even where the module
+  // is elsewhere.
+  for (const WideText& rawCommandLine :
+       {QuotedViewer(u" one"), WideText(u"bin\\viewer.exe one"), WideText(u"..\\bin\\viewer.exe one")}) {
+    SCOPED_TRACE(testing::PrintToString(rawCommandLine));
+    Reset(rawCommandLine);
+    SetFullPathName(u"bin\\viewer.exe", Viewer());
+    SetFullPathName(u"..\\bin\\viewer.exe", Viewer());
     SetModulePath(root_ + u"\\elsewhere\\viewer.exe");
     EXPECT_EQ(RunNarrowed(u"one"), LaunchStatus::kApplicationStarted);
-    EXPECT_EQ(RecordedStarts(),
-              (std::vector<RecordedStart>{{c.started, c.directory, std::nullopt}}));
+    EXPECT_EQ(RecordedStarts(), (std::vector<RecordedStart>{{started, binDirectory_, {}}}));
     EXPECT_EQ(RecordedCalls(), std::vector<std::string>{"StartApplication"});
   }
-  std::filesystem::current_path(previous);
+}
+
+TEST_F(RunLauncherTest, UnquotedPathWithSpacesForwardsOnlyWhatFollowsIt) {
+  const std::filesystem::path bin = scratch_.path / "Prod Dir" / "bin";
+  std::filesystem::create_directories(bin);
+  WriteFileBytes(bin / "viewer.ini", "[.]\\app.exe");
+  const WideText viewer = WindowsForm(bin / "viewer.exe");
+  for (const std::u16string_view arguments : {u"", u" one  \"two\""}) {
+    ResetFakePlatform(viewer + WideText(arguments));
+    SetModulePath(viewer);
+    // What the runtime's own split would hand over: from "Dir" on.
+    EXPECT_EQ(RunNarrowed(u"Dir\\bin\\viewer.exe" + WideText(arguments)),
+              LaunchStatus::kApplicationStarted);
+    const WideText forwarded = arguments.empty() ? u"" : u" one  \"two\"";
+    EXPECT_EQ(RecordedStarts(), (std::vector<RecordedStart>{
+                                    {WindowsForm(bin / "app.exe") + forwarded, WindowsForm(bin), {}}}));
+  }
 }
 
 TEST_F(RunLauncherTest, ShowsOneMessagePerFailureBeforeStarting) {
@@ -143,10 +178,27 @@ TEST_F(RunLauncherTest, ShowsOneMessagePerFailureBeforeStarting) {
       {u"\"" + binDirectory_ + u"\\viewer.exe\"", Viewer(),
        u"The configuration file '" + configPath_ + u"' is empty."},
       {u"viewer", Viewer(), u"The configuration file '" + configPath_ + u"' is empty."},
+      // A quoted token that does not end in ".exe" names no launcher, whatever
+      // its arguments hold.
+      {u"\"C:\\Tools\\other\" x.exe", Viewer(),
+       u"Cannot find an EXE in the command line \"C:\\Tools\\other\" x.exe"},
+      // A quote names no file: the path stays as written, not made absolute.
+      {u" \"C:\\Tools\\viewer.exe\" x", Viewer(),
+       u"Unable to find the configuration file ' \"C:\\Tools\\viewer.ini'."},
+      // An absolute path keeps its spelling, and "\\?\" is kept to open the file.
+      {u"C:\\Nowhere\\\\bin\\viewer.exe x", Viewer(),
+       u"Unable to find the configuration file 'C:\\Nowhere\\\\bin\\viewer.ini'."},
+      {u"\"\\\\?\\C:\\Nowhere\\viewer.exe\" x", Viewer(),
+       u"Unable to find the configuration file '\\\\?\\C:\\Nowhere\\viewer.ini'."},
+      // A relative path is named in its absolute form.
+      {u"other.exe x", Viewer(), u"Unable to find the configuration file '" + missingConfig + u"'."},
   };
   for (const auto& c : cases) {
     ResetFakePlatform(c.rawCommandLine);
     SetModulePath(c.modulePath);
+    SetFullPathName(u"other.exe", binDirectory_ + u"\\other.exe");
+    SetFullPathName(u" \"C:\\Tools\\viewer.exe", u"C:\\cwd\\ \"C:\\Tools\\viewer.exe");
+    SetFullPathName(u"C:\\Nowhere\\\\bin\\viewer.exe", u"C:\\Nowhere\\bin\\viewer.exe");
     EXPECT_EQ(RunNarrowed(u"x"), LaunchStatus::kErrorShown);
     EXPECT_EQ(RecordedMessages(), std::vector<WideText>{c.message});
     EXPECT_TRUE(RecordedStarts().empty());
@@ -217,7 +269,7 @@ TEST_F(RunLauncherTest, ApplicationNeedingElevationIsStartedThroughTheShell) {
     SCOPED_TRACE(testing::PrintToString(c.commandTemplate));
     Install(c.commandTemplate, u" one");
     FailStartsWith(kElevationRequired);
-    SetRequestedShowState(c.showState);
+    if (c.showState) SetOwnStartup({kStartUseShowWindow, *c.showState, u"", 0});
     if (c.shellError) FailShellStartsWith(*c.shellError);
 
     EXPECT_EQ(RunNarrowed(u"one"), c.status);
@@ -249,18 +301,77 @@ TEST_F(RunLauncherTest, ApplicationDoesNotInheritTheEmptyDllDirectory) {
                                       "StartThroughShell"}));
 }
 
-TEST_F(RunLauncherTest, AnotherProgramNamedByBareNameLeavesTheDirectoryEmpty) {
+TEST_F(RunLauncherTest, AnotherProgramNamedByBareNameIsFoundInTheCurrentDirectory) {
   Install("[..]\\app.exe [.]");
   WriteFileBytes(scratch_.path / "bin" / "other.ini", "[..]\\app.exe [.]");
+  Reset(u"other.exe");
+  SetFullPathName(u"other.exe", binDirectory_ + u"\\other.exe");
+  EXPECT_EQ(RunNarrowed(u""), LaunchStatus::kApplicationStarted);
+  EXPECT_EQ(RecordedStarts(), (std::vector<RecordedStart>{
+                                  {root_ + u"\\app.exe " + binDirectory_, binDirectory_, {}}}));
+
+  // Without its full path, the name is all there is: the placeholders stay.
   const std::filesystem::path previous = std::filesystem::current_path();
   std::filesystem::current_path(scratch_.path / "bin");
   Reset(u"other.exe");
+  SetFullPathName(u"other.exe", std::nullopt);
   const LaunchStatus status = RunNarrowed(u"");
   std::filesystem::current_path(previous);
 
   EXPECT_EQ(status, LaunchStatus::kApplicationStarted);
   EXPECT_EQ(RecordedStarts(),
-            (std::vector<RecordedStart>{{u"[..]\\app.exe [.]", u"", std::nullopt}}));
+            (std::vector<RecordedStart>{{u"[..]\\app.exe [.]", u"", {}}}));
+}
+
+TEST_F(RunLauncherTest, ShortFileNameReadsTheLongNamesIni) {
+  Install("[.]\\app.exe");
+  WriteFileBytes(scratch_.path / "bin" / "viewer-tool.ini", "[..]\\tool.exe [.]");
+  const WideText shortName = binDirectory_ + u"\\VIEW~1JR.EXE";
+  // Every folder re-cased, as Wine's GetLongPathNameW does: only the file
+  // name is taken.
+  WideText recased = binDirectory_;
+  for (char16_t& unit : recased) {
+    if (unit >= u'a' && unit <= u'z') unit = static_cast<char16_t>(unit - u'a' + u'A');
+  }
+  const struct {
+    WideText rawCommandLine;
+    WideText longPath;
+    WideText message;  // empty: started
+  } cases[] = {
+      {u"\"" + shortName + u"\" one", recased + u"\\viewer-tool.exe", u""},
+      {u"\"" + binDirectory_ + u"\\OTHER.EXE\"", binDirectory_ + u"\\other.exe",
+       u"Unable to find the configuration file '" + binDirectory_ + u"\\OTHER.ini'."},
+      {u"\"" + binDirectory_ + u"\\TOOL~1.EXE\"", binDirectory_ + u"\\tool.com",
+       u"Unable to find the configuration file '" + binDirectory_ + u"\\TOOL~1.ini'."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.rawCommandLine));
+    Reset(c.rawCommandLine);
+    SetLongPathName(c.rawCommandLine.substr(1, c.rawCommandLine.find(u'"', 1) - 1), c.longPath);
+    const LaunchStatus status = RunNarrowed(u"one");
+    EXPECT_EQ(RecordedMessages(),
+              c.message.empty() ? std::vector<WideText>{} : std::vector<WideText>{c.message});
+    if (!c.message.empty()) continue;
+    EXPECT_EQ(status, LaunchStatus::kApplicationStarted);
+    EXPECT_EQ(RecordedStarts(), (std::vector<RecordedStart>{
+                                    {root_ + u"\\tool.exe " + binDirectory_ + u" one", binDirectory_, {}}}));
+  }
+}
+
+TEST(PlaceholderPath, DropsTheLongPathPrefixWhereThePlainPathIsTheSame) {
+  ResetFakePlatform(u"");
+  SetFullPathName(u"C:\\Prod\\bin.\\viewer.ini", u"C:\\Prod\\bin\\viewer.ini");
+  const struct {
+    WideText configPath;
+    WideText placeholderPath;
+  } cases[] = {
+      {u"\\\\?\\C:\\Prod\\bin\\viewer.ini", u"C:\\Prod\\bin\\viewer.ini"},
+      {u"\\\\?\\UNC\\server\\share\\viewer.ini", u"\\\\server\\share\\viewer.ini"},
+      // A trailing dot is a name of its own only after "\\?\".
+      {u"\\\\?\\C:\\Prod\\bin.\\viewer.ini", u"\\\\?\\C:\\Prod\\bin.\\viewer.ini"},
+      {u"C:\\Prod\\bin\\viewer.ini", u"C:\\Prod\\bin\\viewer.ini"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(PlaceholderPath(c.configPath), c.placeholderPath);
 }
 
 TEST_F(RunLauncherTest, PassesNonAsciiTextThrough) {

@@ -18,13 +18,44 @@ WideText RawCommandLine();
 // 32,767 code units. Nothing when it cannot be had whole.
 std::optional<WideText> LauncherModulePath();
 
-// The show state (an SW_ value) that the launcher's own creator asked for with
-// STARTF_USESHOWWINDOW, as a shortcut's "Run" setting or start /min does;
-// nothing when it asked for none.
-std::optional<std::uint16_t> RequestedShowState();
+// `path` made absolute against the current directory (for "C:x", drive C's
+// own), with "/" read as "\", repeated separators, "." and ".." components and
+// trailing dots and spaces of components resolved (GetFullPathNameW). Nothing
+// when it cannot be had.
+std::optional<WideText> FullPathName(const WideText& path);
+
+// `path` with the long name of each of its components (GetLongPathNameW), in
+// the letter case the file system stores; the file must exist. Nothing when it
+// cannot be had.
+std::optional<WideText> LongPathName(const WideText& path);
+
+// Flags of STARTUPINFOW that the launch logic looks at (Windows' own values).
+inline constexpr std::uint32_t kStartUseShowWindow = 0x1;
+inline constexpr std::uint32_t kStartUseStdHandles = 0x100;
+inline constexpr std::uint32_t kStartUseHotKey = 0x200;
+inline constexpr std::uint32_t kStartTitleIsLinkName = 0x800;
+inline constexpr std::uint32_t kStartTitleIsAppId = 0x1000;
+inline constexpr std::uint32_t kStartPreventPinning = 0x2000;
+inline constexpr std::uint32_t kStartUntrustedSource = 0x8000;
+
+// What a process's creator asks of its start in STARTUPINFOW, as far as the
+// launcher reads or passes it on.
+struct StartupRequest {
+  std::uint32_t flags = 0;
+  std::uint16_t showWindow = 0;  // an SW_ value, with kStartUseShowWindow
+  WideText title;                // lpTitle: a shortcut's path or an AppUserModelID
+  std::uintptr_t standardInput = 0;  // hStdInput: the hot key, with kStartUseHotKey
+  friend bool operator==(const StartupRequest&, const StartupRequest&) = default;
+};
+
+// What the launcher's own creator asked of its start (GetStartupInfoW): a
+// shortcut's show state, identity and hot key, start /min's show state.
+StartupRequest OwnStartup();
 
 // Opens the file at `path` for reading in the runtime's text mode (a CR LF pair
-// reads as one LF). Returns null when it cannot be opened, whatever the cause.
+// reads as one LF), sharing it with every other reader, writer and deleter, so
+// that an editor or a sync client holding it open does not stop the launcher.
+// Returns null when it cannot be opened, whatever the cause.
 std::FILE* OpenConfigFile(const WideText& path);
 
 // Makes the rest of `file` read as the bytes stored, without the text mode's
@@ -37,11 +68,11 @@ WideText DecodeAnsi(std::string_view bytes);
 
 // Creates the application's process (CreateProcessW) from `commandLine` with
 // `directory` as its current directory (passed on as given, also when empty)
-// and, when given, `showState` as its STARTF_USESHOWWINDOW request; nothing
-// else of the launcher's own start is passed on. Does not wait for it. Returns
-// nothing on success, or the system error code of the failure.
+// and a STARTUPINFOW holding `startup` and nothing else (no title when it is
+// empty). Does not wait for it. Returns nothing on success, or the system error
+// code of the failure.
 std::optional<std::uint32_t> StartApplication(WideText commandLine, WideText directory,
-                                              std::optional<std::uint16_t> showState);
+                                              StartupRequest startup);
 
 // Starts `file` with `parameters` as the shell does (ShellExecuteExW), so that
 // Windows asks for elevation when the program's manifest requires it; with

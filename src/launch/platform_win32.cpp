@@ -19,12 +19,46 @@ std::optional<WideText> LauncherModulePath() {
   return path;
 }
 
-std::optional<std::uint16_t> RequestedShowState() {
+namespace {
+
+// A Windows function that writes a path's other form into a buffer of `units`
+// code units and returns its length, or when the buffer is too small the units
+// it needs, or 0 on failure.
+using PathQuery = DWORD(WINAPI*)(const wchar_t* path, wchar_t* buffer, DWORD units);
+
+DWORD WINAPI QueryFullPathName(const wchar_t* path, wchar_t* buffer, DWORD units) {
+  return GetFullPathNameW(path, units, buffer, nullptr);
+}
+
+// The needed size can grow between two calls, so a few tries are made.
+std::optional<WideText> QueryPath(PathQuery query, const WideText& path) {
+  WideText text(MAX_PATH, u'\0');
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const DWORD units = static_cast<DWORD>(text.size());
+    const DWORD length = query(AsWindowsText(path), reinterpret_cast<wchar_t*>(text.data()), units);
+    if (length == 0) return std::nullopt;
+    text.resize(length);
+    if (length < units) return text;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<WideText> FullPathName(const WideText& path) {
+  return QueryPath(QueryFullPathName, path);
+}
+
+std::optional<WideText> LongPathName(const WideText& path) {
+  return QueryPath(GetLongPathNameW, path);
+}
+
+StartupRequest OwnStartup() {
   STARTUPINFOW own{};
   own.cb = sizeof(own);
   GetStartupInfoW(&own);
-  if ((own.dwFlags & STARTF_USESHOWWINDOW) == 0) return std::nullopt;
-  return own.wShowWindow;
+  return {own.dwFlags, own.wShowWindow, FromWindowsText(own.lpTitle),
+          reinterpret_cast<std::uintptr_t>(own.hStdInput)};
 }
 
 // SHELL32 and OLE32 are loaded only here, by their full paths as USER32 is:

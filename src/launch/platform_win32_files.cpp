@@ -8,9 +8,23 @@
 #include "launch/platform.h"
 #include "launch/win32_text.h"
 
+// _wfopen_s would deny others writing and deleting while the launcher reads
+// (Windows shares nothing there), and fail itself while an editor or a sync
+// client holds the file with write or delete access. CreateFileW shares all
+// three ways; the runtime then reads the handle as a stream, which closes it.
 std::FILE* OpenConfigFile(const WideText& path) {
-  std::FILE* file = nullptr;
-  if (_wfopen_s(&file, AsWindowsText(path), L"r") != 0) return nullptr;
+  const HANDLE handle =
+      CreateFileW(AsWindowsText(path), GENERIC_READ,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_TEXT);
+  if (descriptor == -1) {
+    CloseHandle(handle);
+    return nullptr;
+  }
+  std::FILE* file = _fdopen(descriptor, "r");
+  if (file == nullptr) _close(descriptor);
   return file;
 }
 

@@ -5,14 +5,24 @@
 #include "launch/platform.h"
 #include "launch/win32_text.h"
 
+static_assert(kStartUseShowWindow == STARTF_USESHOWWINDOW &&
+              kStartUseStdHandles == STARTF_USESTDHANDLES &&
+              kStartUseHotKey == STARTF_USEHOTKEY &&
+              kStartTitleIsLinkName == STARTF_TITLEISLINKNAME &&
+              kStartTitleIsAppId == STARTF_TITLEISAPPID &&
+              kStartPreventPinning == STARTF_PREVENTPINNING &&
+              kStartUntrustedSource == STARTF_UNTRUSTEDSOURCE);
+
 std::optional<std::uint32_t> StartApplication(WideText commandLine, WideText directory,
-                                              std::optional<std::uint16_t> showState) {
+                                              StartupRequest request) {
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
-  if (showState) {
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = *showState;
-  }
+  startup.dwFlags = request.flags;
+  startup.wShowWindow = request.showWindow;
+  if (!request.title.empty()) startup.lpTitle = reinterpret_cast<wchar_t*>(request.title.data());
+  // With STARTF_USEHOTKEY the hot key travels in hStdInput; the other
+  // standard handles stay null.
+  startup.hStdInput = reinterpret_cast<HANDLE>(request.standardInput);
   PROCESS_INFORMATION process{};
   // CreateProcessW may write into the command line, so it gets our own
   // buffer. An empty directory is passed as an empty string, not as null, which

@@ -10,12 +10,15 @@ constexpr std::u16string_view kBlanks = u" \t";
 
 bool IsBlank(char16_t unit) { return unit == u' ' || unit == u'\t'; }
 
-// Assigned rather than constructed from the view: the construction checks for
-// a null pointer, which would link the runtime's exceptions into the launcher.
-WideText TextOf(std::u16string_view view) {
-  WideText text;
-  text.assign(view.data(), view.size());
-  return text;
+// The end of the first ".exe" that one of `followers`, or the end of `text`,
+// follows.
+std::optional<std::size_t> EndOfExeFollowedBy(std::u16string_view text,
+                                              std::u16string_view followers) {
+  for (std::optional<std::size_t> exe = FindFirstExe(text); exe; exe = FindFirstExe(text, *exe + 1)) {
+    const std::size_t end = *exe + kExe.size();
+    if (end == text.size() || followers.find(text[end]) != std::u16string_view::npos) return end;
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -40,11 +43,20 @@ ProgramToken SplitProgramToken(std::u16string_view commandLine) {
   return token;
 }
 
-bool IsBackslashPathToExe(std::u16string_view program) {
-  const std::optional<std::size_t> exe = FindFirstExe(program);
-  if (!exe) return false;
-  const std::size_t separator = program.find_last_of(kSeparators, *exe);
-  return separator != std::u16string_view::npos && program[separator] == u'\\';
+std::optional<std::u16string_view> ExePathNamedIn(std::u16string_view commandLine) {
+  const ProgramToken token = SplitProgramToken(commandLine);
+  if (token.quoted) {
+    if (!EndsWithExe(token.program)) return std::nullopt;
+    return token.program;
+  }
+  const std::optional<std::size_t> end = EndOfExeFollowedBy(commandLine, u" \t\"");
+  if (!end) return std::nullopt;
+  return commandLine.substr(0, *end);
+}
+
+bool IsBackslashPath(std::u16string_view path) {
+  const std::size_t separator = path.find_last_of(kSeparators);
+  return separator != std::u16string_view::npos && path[separator] == u'\\';
 }
 
 std::u16string_view FileNameOf(std::u16string_view path) {
@@ -54,11 +66,22 @@ std::u16string_view FileNameOf(std::u16string_view path) {
 
 bool NamesFile(std::u16string_view program, std::u16string_view fileName) {
   const std::u16string_view name = FileNameOf(program);
-  const std::size_t stem = name.size() >= kExe.size() ? name.size() - kExe.size() : 0;
-  if (EqualFoldingAsciiCase(name.substr(stem), kExe)) return EqualFoldingAsciiCase(name, fileName);
+  if (EndsWithExe(name)) return EqualFoldingAsciiCase(name, fileName);
   return fileName.size() == name.size() + kExe.size() &&
          EqualFoldingAsciiCase(fileName.substr(0, name.size()), name) &&
          EqualFoldingAsciiCase(fileName.substr(name.size()), kExe);
+}
+
+std::optional<std::u16string_view> TailAfterUnquotedPath(std::u16string_view commandLine,
+                                                         std::u16string_view launcherFileName) {
+  const ProgramToken token = SplitProgramToken(commandLine);
+  if (token.quoted || FindFirstExe(token.program) || NamesFile(token.program, launcherFileName))
+    return std::nullopt;
+  const std::optional<std::size_t> end = EndOfExeFollowedBy(commandLine, kBlanks);
+  if (!end || !EqualFoldingAsciiCase(FileNameOf(commandLine.substr(0, *end)), launcherFileName))
+    return std::nullopt;
+  const std::size_t rest = commandLine.find_first_not_of(kBlanks, *end);
+  return commandLine.substr(rest == std::u16string_view::npos ? commandLine.size() : rest);
 }
 
 std::optional<ShellCommand> ShellCommandOf(std::u16string_view commandLine) {

@@ -22,10 +22,18 @@ struct ProgramToken {
 
 ProgramToken SplitProgramToken(std::u16string_view commandLine);
 
-// Whether `program` names its file by a path that the command line can be
-// trusted with: it holds ".exe" (ASCII letters in any case) and the last
-// separator ("\" or "/") before its first ".exe" is a backslash.
-bool IsBackslashPathToExe(std::u16string_view program);
+// The launcher's path as `commandLine` names it, up to the end of the ".exe"
+// (ASCII letters in any case) that ends its file name, so that ".exe" inside a
+// folder or file name does not cut it: in a quoted token, the ".exe" right
+// before the closing quote (or the end of an unclosed one); in an unquoted
+// line, the first ".exe" followed by a space, tab, quote or the end, so that an
+// unquoted path with spaces is taken whole. Nothing when there is no such
+// ".exe". A view into `commandLine`.
+std::optional<std::u16string_view> ExePathNamedIn(std::u16string_view commandLine);
+
+// Whether the last separator ("\" or "/") in `path` is a backslash: a path
+// that the command line can be trusted with.
+bool IsBackslashPath(std::u16string_view path);
 
 // The last component of `path`, after its last "\" or "/".
 std::u16string_view FileNameOf(std::u16string_view path);
@@ -34,6 +42,16 @@ std::u16string_view FileNameOf(std::u16string_view path);
 // ".exe" appended unless it already ends in ".exe", as Windows completes a
 // program's name, equals `fileName` with ASCII letters folded.
 bool NamesFile(std::u16string_view program, std::u16string_view fileName);
+
+// The launcher's arguments when an unquoted path with spaces names it, as
+// Task Scheduler and Run keys write "C:\Prod Dir\bin\viewer.exe one": the
+// runtime's tail would start at "Dir". The text after the line's first ".exe"
+// followed by a space, tab or the end, and after the blanks that follow; empty
+// when nothing follows. Only when the unquoted token holds no ".exe" and does
+// not name `launcherFileName` (NamesFile), and the line up to that ".exe" ends
+// in that file name (ASCII letters in any case); nothing otherwise.
+std::optional<std::u16string_view> TailAfterUnquotedPath(std::u16string_view commandLine,
+                                                         std::u16string_view launcherFileName);
 
 // What ShellExecuteExW is given to start a command line.
 struct ShellCommand {

@@ -19,7 +19,17 @@ std::optional<std::size_t> FindLast(std::u16string_view text, char16_t unit) {
   return position;
 }
 
+// Assigned rather than constructed from the view: the construction checks for
+// a null pointer, which would link the runtime's exceptions into the launcher.
+WideText TextOf(std::u16string_view view) {
+  WideText text;
+  text.assign(view.data(), view.size());
+  return text;
+}
+
 namespace {
+
+constexpr std::u16string_view kExe = u".exe";
 
 char16_t FoldAsciiCase(char16_t unit) {
   return unit >= u'A' && unit <= u'Z' ? static_cast<char16_t>(unit - u'A' + u'a') : unit;
@@ -35,12 +45,16 @@ bool EqualFoldingAsciiCase(std::u16string_view first, std::u16string_view second
   return true;
 }
 
-std::optional<std::size_t> FindFirstExe(std::u16string_view text) {
-  constexpr std::u16string_view kExe = u".exe";
-  for (std::size_t at = 0; at + kExe.size() <= text.size(); ++at) {
+std::optional<std::size_t> FindFirstExe(std::u16string_view text, std::size_t from) {
+  for (std::size_t at = from; at + kExe.size() <= text.size(); ++at) {
     if (EqualFoldingAsciiCase(text.substr(at, kExe.size()), kExe)) return at;
   }
   return std::nullopt;
+}
+
+bool EndsWithExe(std::u16string_view text) {
+  return text.size() >= kExe.size() &&
+         EqualFoldingAsciiCase(text.substr(text.size() - kExe.size()), kExe);
 }
 
 WideText DecimalText(std::uint32_t value) {

@@ -24,8 +24,14 @@ std::optional<std::size_t> FindLast(std::u16string_view text, char16_t unit);
 // cannot change what matches ".exe".
 bool EqualFoldingAsciiCase(std::u16string_view first, std::u16string_view second);
 
-// The position of the first ".exe" in any ASCII letter case.
-std::optional<std::size_t> FindFirstExe(std::u16string_view text);
+// `view` as text of its own.
+WideText TextOf(std::u16string_view view);
+
+// The position of the first ".exe" in any ASCII letter case, at or after `from`.
+std::optional<std::size_t> FindFirstExe(std::u16string_view text, std::size_t from = 0);
+
+// Whether `text` ends in ".exe", ASCII letters in any case.
+bool EndsWithExe(std::u16string_view text);
 
 // `value` in decimal digits, without sign, leading zeros or grouping.
 WideText DecimalText(std::uint32_t value);

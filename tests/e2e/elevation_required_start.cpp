@@ -7,7 +7,7 @@
 
 #include "launch/platform.h"
 
-std::optional<std::uint32_t> StartApplication(WideText, WideText, std::optional<std::uint16_t>) {
+std::optional<std::uint32_t> StartApplication(WideText, WideText, StartupRequest) {
   // ERROR_ELEVATION_REQUIRED, which MinGW-w64's headers do not name.
   return 740;
 }

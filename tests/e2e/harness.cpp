@@ -265,14 +265,14 @@ HHOOK HookBoxIcons(DWORD threadId) {
 // One start of the launcher, watched until it exits.
 LaunchOutcome RunOnce(const std::wstring& program, const std::wstring& commandLine,
                       const std::wstring& directory, std::wstring_view awaitModule,
-                      std::optional<WORD> showWindow) {
+                      const LauncherStartup& launcherStartup) {
   LaunchOutcome outcome;
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
-  if (showWindow) {
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = *showWindow;
-  }
+  startup.dwFlags = launcherStartup.flags;
+  startup.wShowWindow = launcherStartup.showWindow;
+  std::wstring title(launcherStartup.title);
+  startup.lpTitle = title.empty() ? nullptr : title.data();
   PROCESS_INFORMATION process{};
   std::wstring writableCommandLine = commandLine;
   OfferInheritableSection();
@@ -337,11 +337,11 @@ bool FailedInsideWine(const LaunchOutcome& outcome) {
 
 LaunchOutcome RunLauncherProcess(const std::wstring& program, const std::wstring& commandLine,
                                  const std::wstring& directory, std::wstring_view awaitModule,
-                                 std::optional<WORD> showWindow) {
+                                 const LauncherStartup& startup) {
   constexpr int kAttempts = 3;
   LaunchOutcome outcome;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    outcome = RunOnce(program, commandLine, directory, awaitModule, showWindow);
+    outcome = RunOnce(program, commandLine, directory, awaitModule, startup);
     if (!FailedInsideWine(outcome)) {
       break;
     }

@@ -66,6 +66,14 @@ struct LaunchOutcome {
   std::wstring awaitedModulePath;
 };
 
+// What the launcher's creator asks of its start in STARTUPINFOW, as a
+// shortcut or start /min does: with no flags, nothing.
+struct LauncherStartup {
+  DWORD flags = 0;
+  WORD showWindow = 0;
+  std::wstring_view title;
+};
+
 // Starts `program` (its full path, passed as lpApplicationName, as cmd.exe
 // passes the program it found) with exactly this command line and current
 // directory, and lets it inherit a section that the probe looks for
@@ -74,13 +82,12 @@ struct LaunchOutcome {
 // launcher running. A run that Wine's process creation failed with
 // ERROR_INTERNAL_ERROR is made again (twice at most). With `awaitModule` (a
 // file name such as L"uxtheme.dll"), the first box stays until the launcher has
-// loaded a module of that name, for at most 10 s. With `showWindow`, the
-// program's STARTUPINFO asks for that show state (STARTF_USESHOWWINDOW), as a
-// shortcut or start /min does; without, its flags are 0.
+// loaded a module of that name, for at most 10 s. The program's STARTUPINFO
+// holds `startup`.
 LaunchOutcome RunLauncherProcess(const std::wstring& program, const std::wstring& commandLine,
                                  const std::wstring& directory,
                                  std::wstring_view awaitModule = {},
-                                 std::optional<WORD> showWindow = std::nullopt);
+                                 const LauncherStartup& startup = {});
 
 // What the probe recorded about its own start.
 struct ProbeRecord {

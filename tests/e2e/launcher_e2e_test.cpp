@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -53,9 +54,9 @@ class LauncherEndToEnd : public testing::Test {
   // Starts the launcher copy at Viewer() with this command line, after removing
   // any record an earlier run of the probe left.
   LaunchOutcome Run(const std::wstring& commandLine, const std::wstring& directory,
-                    std::optional<WORD> showWindow = std::nullopt) {
+                    const LauncherStartup& startup = {}) {
     DeleteFileW(RecordPathOf(App()).c_str());
-    return RunLauncherProcess(Viewer(), commandLine, directory, {}, showWindow);
+    return RunLauncherProcess(Viewer(), commandLine, directory, {}, startup);
   }
   LaunchOutcome Run(const std::wstring& commandLine) { return Run(commandLine, Bin()); }
 
@@ -180,7 +181,7 @@ TEST_F(LauncherEndToEnd, ConfigurationProblemsNameTheConfigurationPath) {
   ExpectOneBox(Run(Bin() + L"\\VIEWER.EXE"),
                L"Unable to find the configuration file '" + Bin() + L"\\VIEWER.ini'.");
   ExpectOneBox(Run(Quoted(Bin() + L"\\viewer.Exe.exe")),
-               L"Unable to find the configuration file '" + Bin() + L"\\viewer.ini'.");
+               L"Unable to find the configuration file '" + Bin() + L"\\viewer.Exe.ini'.");
 
   // Empty, or a first line of nothing but blanks.
   for (const std::string_view blank : {"", " \t\r\n[..]\\rt\\app.exe"}) {
@@ -203,31 +204,44 @@ TEST_F(LauncherEndToEnd, ApplicationFailuresShowWholeExpandedCommandLine) {
                    L"\\rt\\notes.exe -x y'");
 }
 
-TEST_F(LauncherEndToEnd, BareNameOfAnotherProgramLeavesPlaceholdersAndGivesEmptyDirectory) {
+TEST_F(LauncherEndToEnd, BareNameOfAnotherProgramReadsItsIniInTheCurrentDirectory) {
   // Started as "other.exe" from its own directory, which names another
-  // program than the launcher: the configuration path "other.ini" has no
-  // backslash, so the placeholders stay as they are, and the launcher
-  // directory handed to process creation is empty.
+  // program than the launcher: its path is made absolute there, as for any
+  // relative start.
   Install(kTypicalTemplate);
   ASSERT_TRUE(WriteBytes(Bin() + L"\\other.ini", kTypicalTemplate));
-  ExpectOneBox(Run(L"other.exe one"),
-               L"Unable to find the application '[..]\\rt\\app.exe -home [.] one'");
-
-  // A program that can be found all the same: this Wine refuses the empty
-  // directory with ERROR_DIRECTORY.
-  ASSERT_TRUE(CopyInto(ApplicationProgram(), Bin() + L"\\app.exe"));
-  ASSERT_TRUE(WriteBytes(Bin() + L"\\other.ini", "app.exe -home [.] -up [..]"));
-  ExpectOneBox(Run(L"other.exe one"),
-               L"System error #267 while starting the application 'app.exe -home [.] -up [..] one'");
+  const auto record = ReceivedAfter(Run(L"other.exe one"));
+  ASSERT_TRUE(record);
+  EXPECT_EQ(record->commandLine, root_ + L"\\rt\\app.exe -home " + Bin() + L" one");
+  EXPECT_EQ(record->directory, Bin());
 }
 
-TEST_F(LauncherEndToEnd, PassesOnTheShowStateItWasGivenAndNothingElse) {
+TEST_F(LauncherEndToEnd, PassesOnTheShowStateAndShortcutIdentityOnly) {
   Install(kTypicalTemplate);
-  const auto record = ReceivedAfter(Run(Quoted(Viewer()), Bin(), SW_SHOWMINNOACTIVE));
-  ASSERT_TRUE(record);
-  EXPECT_EQ(record->startupFlags, static_cast<DWORD>(STARTF_USESHOWWINDOW));
-  EXPECT_EQ(record->showWindow, static_cast<DWORD>(SW_SHOWMINNOACTIVE));
-  EXPECT_EQ(record->title, root_ + L"\\rt\\app.exe");
+  const std::wstring link = L"C:\\users\\Public\\Desktop\\Viewer.lnk";
+  const struct {
+    LauncherStartup startup;
+    DWORD flags;
+    std::wstring title;
+  } kCases[] = {
+      {{STARTF_USESHOWWINDOW, SW_SHOWMINNOACTIVE, L""}, STARTF_USESHOWWINDOW, App()},
+      // A pinned shortcut's start; feedback and a console's fill are the
+      // launcher's, not the application's. This Wine passes flags and title
+      // on, but no hot key in hStdInput.
+      {{STARTF_TITLEISLINKNAME | STARTF_USESHOWWINDOW | STARTF_USEHOTKEY | STARTF_UNTRUSTEDSOURCE |
+            STARTF_FORCEOFFFEEDBACK | STARTF_USEFILLATTRIBUTE,
+        SW_SHOWMINNOACTIVE, link},
+       STARTF_TITLEISLINKNAME | STARTF_USESHOWWINDOW | STARTF_USEHOTKEY | STARTF_UNTRUSTEDSOURCE,
+       link},
+  };
+  for (const auto& testCase : kCases) {
+    SCOPED_TRACE(testCase.flags);
+    const auto record = ReceivedAfter(Run(Quoted(Viewer()), Bin(), testCase.startup));
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->startupFlags, testCase.flags);
+    EXPECT_EQ(record->showWindow, static_cast<DWORD>(SW_SHOWMINNOACTIVE));
+    EXPECT_EQ(record->title, testCase.title);
+  }
 }
 
 TEST_F(LauncherEndToEnd, TemplateIsFirstLineWithoutItsEnding) {
@@ -297,19 +311,19 @@ TEST_F(LauncherEndToEnd, ApplicationNeedingElevationIsStartedThroughTheShell) {
   ASSERT_TRUE(CopyInto(ApplicationProgram(), App()));
   const struct {
     std::string_view config;
-    std::optional<WORD> showWindow;
+    LauncherStartup startup;
     std::wstring received;  // the probe's command line, or the box's text
     DWORD showState;
   } kCases[] = {
-      {"\"[..]\\rt\\app.exe\" -home \"[.]\"", SW_SHOWMINNOACTIVE,
+      {"\"[..]\\rt\\app.exe\" -home \"[.]\"", {STARTF_USESHOWWINDOW, SW_SHOWMINNOACTIVE, L""},
        Quoted(App()) + L" -home " + Quoted(Bin()) + L" one  \"two three\"", SW_SHOWMINNOACTIVE},
-      {"\"[..]\\rt\\app.exe\"", std::nullopt, Quoted(App()) + L" one  \"two three\"",
+      {"\"[..]\\rt\\app.exe\"", {}, Quoted(App()) + L" one  \"two three\"",
        SW_SHOWNORMAL},
-      {"\"[..]\\rt\\missing.exe\" -x", std::nullopt,
+      {"\"[..]\\rt\\missing.exe\" -x", {},
        L"Unable to find the application '" + Quoted(home + L"\\rt\\missing.exe") +
            L" -x one  \"two three\"'", 0},
       // Unquoted, the path with a space stays CreateProcessW's to read.
-      {"[..]\\rt\\app.exe -x", std::nullopt,
+      {"[..]\\rt\\app.exe -x", {},
        L"System error #740 while starting the application '" + App() +
            L" -x one  \"two three\"'",
        0},
@@ -318,7 +332,7 @@ TEST_F(LauncherEndToEnd, ApplicationNeedingElevationIsStartedThroughTheShell) {
     SCOPED_TRACE(testing::PrintToString(testCase.config));
     WriteConfig(testCase.config);
     const LaunchOutcome outcome =
-        Run(Quoted(Viewer()) + L" one  \"two three\"", Bin(), testCase.showWindow);
+        Run(Quoted(Viewer()) + L" one  \"two three\"", Bin(), testCase.startup);
     if (testCase.showState == 0) {
       ExpectOneBox(outcome, testCase.received);
       continue;
@@ -355,16 +369,80 @@ TEST_F(LauncherEndToEnd, RunsFromUnusualInstallationDirectories) {
   }
 }
 
-TEST_F(LauncherEndToEnd, RelativeStartGivesRelativeLauncherDirectory) {
-  // The probe beside the launcher, as the template names it.
-  Install("[.]\\app.exe");
-  const std::wstring app = Bin() + L"\\app.exe";
-  ASSERT_TRUE(CopyInto(ApplicationProgram(), app));
-  ExpectStarted(RunLauncherProcess(Viewer(), L"bin\\viewer.exe", root_));
-  const auto record = WaitForRecord(RecordPathOf(app));
+TEST_F(LauncherEndToEnd, FindsItselfAsTheFileSystemDoes) {
+  // Each start names the launcher at <home>\bin\viewer.exe in another way; a
+  // decoy configuration waits where a cut at the first ".exe" would look.
+  home_ = root_ + L"\\Prod Dir\\my.exe-files";
+  Install("\"[..]\\rt\\app.exe\" -home \"[.]\"");
+  ASSERT_TRUE(WriteBytes(root_ + L"\\Prod Dir\\my.ini", "\"[.]\\decoy.exe\""));
+  const std::wstring started = Quoted(App()) + L" -home " + Quoted(Bin());
+  const struct {
+    std::wstring commandLine;
+    std::wstring directory;
+    std::wstring received;
+  } kCases[] = {
+      // Relative starts, from the launcher's folder, its parent and a sibling.
+      {L".\\viewer.exe one", Bin(), started + L" one"},
+      {L"bin\\viewer.exe one", home_, started + L" one"},
+      {L"..\\bin\\viewer.exe one", home_ + L"\\rt", started + L" one"},
+      // Unquoted, as Task Scheduler and Run keys write it: only what follows
+      // the path is forwarded.
+      {Viewer() + L" one  \"two\"", root_, started + L" one  \"two\""},
+      {Viewer(), root_, started},
+      // "\\?\" opens the file, but no application is given it.
+      {Quoted(L"\\\\?\\" + Viewer()) + L" one", root_, started + L" one"},
+  };
+  for (const auto& testCase : kCases) {
+    SCOPED_TRACE(testing::PrintToString(testCase.commandLine));
+    const auto record = ReceivedAfter(Run(testCase.commandLine, testCase.directory));
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->commandLine, testCase.received);
+    EXPECT_EQ(record->directory, Bin());
+  }
+}
+
+TEST_F(LauncherEndToEnd, StartedByItsShortNameReadsTheLongNamesIni) {
+  Install(std::nullopt);
+  const std::wstring tool = Bin() + L"\\viewer-tool.exe";
+  ASSERT_TRUE(CopyInto(LauncherProgram(), tool));
+  ASSERT_TRUE(WriteBytes(Bin() + L"\\viewer-tool.ini", kTypicalTemplate));
+  wchar_t shortPath[MAX_PATH];
+  const DWORD length = GetShortPathNameW(tool.c_str(), shortPath, MAX_PATH);
+  ASSERT_TRUE(length > 0 && length < MAX_PATH);
+  const std::wstring shortName = std::filesystem::path(shortPath).filename().wstring();
+  ASSERT_NE(shortName, L"viewer-tool.exe");
+  // Typed in another case than stored, the folder stays as typed.
+  const std::wstring typedBin = home_ + L"\\BIN";
+  const auto record =
+      ReceivedAfter(RunLauncherProcess(tool, typedBin + L"\\" + shortName + L" one", root_));
   ASSERT_TRUE(record);
-  EXPECT_EQ(record->commandLine, L"bin\\app.exe");
-  EXPECT_EQ(record->directory, Bin());
+  EXPECT_EQ(record->commandLine, root_ + L"\\rt\\app.exe -home " + typedBin + L" one");
+}
+
+TEST_F(LauncherEndToEnd, AtTheRootOfADriveStartsTheApplicationInTheRoot) {
+  // Started from C:\windows, where "C:" alone would take the application.
+  const std::wstring name = L"C:\\launcher-e2e-" + std::to_wstring(GetCurrentProcessId());
+  Install(std::nullopt);
+  ASSERT_TRUE(CopyInto(LauncherProgram(), name + L".exe"));
+  ASSERT_TRUE(WriteBytes(name + L".ini", Utf8(Quoted(App())) + " -home \"[.]\" -up \"[..]\""));
+  const auto record = ReceivedAfter(RunLauncherProcess(name + L".exe", Quoted(name + L".exe"), L"C:\\windows"));
+  DeleteFileW((name + L".exe").c_str());
+  DeleteFileW((name + L".ini").c_str());
+  ASSERT_TRUE(record);
+  EXPECT_EQ(record->commandLine, Quoted(App()) + L" -home \"C:\" -up \"\"");
+  EXPECT_EQ(record->directory, L"C:\\");
+}
+
+TEST_F(LauncherEndToEnd, ReadsTheIniThatAnotherProgramHoldsOpen) {
+  // As an editor or a sync client holds it: writing and deleting, sharing all.
+  Install(kTypicalTemplate);
+  const HANDLE held = CreateFileW(Config().c_str(), GENERIC_WRITE | DELETE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  const std::wstring received = ReceivedCommandLine(Quoted(Viewer()) + L" one");
+  CloseHandle(held);
+  EXPECT_EQ(received, root_ + L"\\rt\\app.exe -home " + Bin() + L" one");
 }
 
 TEST_F(LauncherEndToEnd, DoesNotWaitForApplication) {

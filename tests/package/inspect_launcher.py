@@ -48,9 +48,10 @@ WINDOWS_DLLS = ["kernel32.dll", "msvcrt.dll"]
 # up at run time instead.
 VISTA_SP2_IMPORTS = {
     "kernel32.dll": {
-        "CloseHandle", "CreateProcessW", "CreateSemaphoreW", "DeleteCriticalSection",
-        "EnterCriticalSection", "GetCommandLineW", "GetCurrentProcessId",
-        "GetCurrentThreadId", "GetLastError", "GetModuleFileNameW", "GetModuleHandleW",
+        "CloseHandle", "CreateFileW", "CreateProcessW", "CreateSemaphoreW",
+        "DeleteCriticalSection", "EnterCriticalSection", "GetCommandLineW",
+        "GetCurrentProcessId", "GetCurrentThreadId", "GetFullPathNameW", "GetLastError",
+        "GetLongPathNameW", "GetModuleFileNameW", "GetModuleHandleW",
         "GetProcAddress", "GetStartupInfoW", "GetSystemDirectoryW", "GetSystemTimeAsFileTime",
         "GetTickCount64", "InitializeCriticalSection", "LeaveCriticalSection",
         "LoadLibraryW", "MultiByteToWideChar", "QueryPerformanceCounter",
@@ -62,9 +63,9 @@ VISTA_SP2_IMPORTS = {
     },
     "msvcrt.dll": {
         "__iob_func", "__set_app_type", "__setusermatherr", "__wgetmainargs",
-        "__winitenv", "_amsg_exit", "_cexit", "_commode", "_fileno", "_fmode",
-        "_initterm", "_onexit", "_setmode", "_wcmdln", "_wfopen_s", "abort", "calloc",
-        "exit", "fclose", "fprintf", "free", "fseek", "ftell", "fwrite", "getc",
+        "__winitenv", "_amsg_exit", "_cexit", "_close", "_commode", "_fdopen", "_fileno",
+        "_fmode", "_initterm", "_onexit", "_open_osfhandle", "_setmode", "_wcmdln", "abort",
+        "calloc", "exit", "fclose", "fprintf", "free", "fseek", "ftell", "fwrite", "getc",
         "malloc", "memcpy", "memmove", "memset", "realloc", "signal", "strcmp",
         "strlen", "strncmp", "vfprintf", "wcslen",
     },

@@ -1,0 +1,40 @@
+#include "launch/launcher_path.h"
+
+#include "launch/text.h"
+
+namespace {
+
+bool IsSeparator(char16_t unit) { return unit == u'\\' || unit == u'/'; }
+
+constexpr std::u16string_view kLongPathPrefix = u"\\\\?\\";
+constexpr std::u16string_view kLongUncPrefix = u"\\\\?\\UNC\\";
+
+}  // namespace
+
+bool IsAbsolutePath(std::u16string_view path) {
+  if (path.size() >= 3 && path[1] == u':' && IsSeparator(path[2])) return true;
+  return path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1]);
+}
+
+bool HasShortNameForm(std::u16string_view fileName) {
+  if (fileName.find(u' ') != std::u16string_view::npos) return false;
+  const std::size_t dot = fileName.find(u'.');
+  if (dot == std::u16string_view::npos) return !fileName.empty() && fileName.size() <= 8;
+  const std::size_t extension = fileName.size() - dot - 1;
+  return dot >= 1 && dot <= 8 && extension >= 1 && extension <= 3 &&
+         fileName.find(u'.', dot + 1) == std::u16string_view::npos;
+}
+
+std::optional<WideText> WithoutLongPathPrefix(std::u16string_view path) {
+  // Windows reads "UNC" in any letter case there.
+  if (path.size() >= kLongUncPrefix.size() &&
+      EqualFoldingAsciiCase(path.substr(0, kLongUncPrefix.size()), kLongUncPrefix)) {
+    // "\\?\UNC\server" less its first six units is "C\server", which is
+    // "\\server" once its first unit is a backslash.
+    WideText plain = TextOf(path.substr(kLongUncPrefix.size() - 2));
+    plain[0] = u'\\';
+    return plain;
+  }
+  if (!path.starts_with(kLongPathPrefix)) return std::nullopt;
+  return TextOf(path.substr(kLongPathPrefix.size()));
+}

@@ -1,0 +1,41 @@
+#include "launch/launcher_path.h"
+
+#include <gtest/gtest.h>
+
+TEST(IsAbsolutePath, NeedsADriveAndSeparatorOrTwoSeparators) {
+  for (const char16_t* path : {u"C:\\Prod\\viewer.exe", u"c:/Prod/viewer.exe", u"C:\\",
+                               u"\\\\server\\share\\viewer.exe", u"\\\\?\\C:\\viewer.exe",
+                               u"//server/share/viewer.exe"}) {
+    EXPECT_TRUE(IsAbsolutePath(path)) << testing::PrintToString(WideText(path));
+  }
+  for (const char16_t* path : {u"bin\\viewer.exe", u".\\viewer.exe", u"..\\bin\\viewer.exe",
+                               u"\\bin\\viewer.exe", u"C:bin\\viewer.exe", u"viewer.exe",
+                               u"C:", u" C:\\viewer.exe", u""}) {
+    EXPECT_FALSE(IsAbsolutePath(path)) << testing::PrintToString(WideText(path));
+  }
+}
+
+TEST(HasShortNameForm, EightUnitsThenThree) {
+  for (const char16_t* name : {u"VIEW~1JR.EXE", u"viewer.exe", u"A.B", u"PROGRA~1", u"\u00C9T~1.EXE"}) {
+    EXPECT_TRUE(HasShortNameForm(name)) << testing::PrintToString(WideText(name));
+  }
+  for (const char16_t* name : {u"viewer-tool.exe", u"view er.exe", u"a.b.exe", u"viewer.exex",
+                               u".exe", u"viewer.", u"123456789", u""}) {
+    EXPECT_FALSE(HasShortNameForm(name)) << testing::PrintToString(WideText(name));
+  }
+}
+
+TEST(WithoutLongPathPrefix, GivesThePlainPath) {
+  const struct {
+    std::u16string_view path;
+    std::optional<WideText> plain;
+  } cases[] = {
+      {u"\\\\?\\C:\\Prod\\viewer.ini", u"C:\\Prod\\viewer.ini"},
+      {u"\\\\?\\UNC\\server\\share\\viewer.ini", u"\\\\server\\share\\viewer.ini"},
+      {u"\\\\?\\unc\\server\\share\\viewer.ini", u"\\\\server\\share\\viewer.ini"},
+      {u"\\\\.\\C:\\Prod\\viewer.ini", std::nullopt},
+      {u"\\\\server\\share\\viewer.ini", std::nullopt},
+      {u"C:\\Prod\\viewer.ini", std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(WithoutLongPathPrefix(c.path), c.plain);
+}
