@@ -5,12 +5,14 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 
 #include "launch/config_file.h"
 #include "launch/expansion.h"
+#include "launch/program_token.h"
 #include "test_files.h"
 
 namespace {
@@ -103,23 +105,25 @@ void ExpandPlaceholderTailAndLongDirectory(benchmark::State& state) {
 }
 BENCHMARK(ExpandPlaceholderTailAndLongDirectory)->Arg(32767)->Unit(benchmark::kMillisecond);
 
-// A quoted path whose only ".exe" is at its very end, or that has none; every
-// "." on the way starts a near miss. N is the command line's length.
-void ResolveConfigPathAtLength(benchmark::State& state) {
+// An unquoted path whose folder names hold ".exe" followed by other text, so
+// that each is a near miss, and whose file name ends in ".exe" or does not;
+// then its configuration path. N is the command line's length.
+void ConfigPathFromCommandLineAtLength(benchmark::State& state) {
   const bool exeAtEnd = state.range(1) != 0;
-  const WideText rawCommandLine = Repeated(u"\"", u"C:\\Vandrel.ex\\bin.EX\\",
+  const WideText rawCommandLine = Repeated(u"C:", u"\\Vandrel.exe-\\bin.EXE_",
                                            SizeArgument(state) - 4, exeAtEnd ? u".ExE" : u".ex_");
   for (auto _ : state) {
-    Outcome<WideText> path = ResolveConfigPath(rawCommandLine);
-    if (std::holds_alternative<WideText>(path) != exeAtEnd) {
+    const std::optional<std::u16string_view> path = ExePathNamedIn(rawCommandLine);
+    if (path.has_value() != exeAtEnd) {
       state.SkipWithError("unexpected outcome");
       break;
     }
-    benchmark::DoNotOptimize(path);
+    WideText configPath = path ? ConfigPathFor(WideText(*path)) : WideText();
+    benchmark::DoNotOptimize(configPath);
   }
   CountUnits(state, rawCommandLine.size());
 }
-BENCHMARK(ResolveConfigPathAtLength)
+BENCHMARK(ConfigPathFromCommandLineAtLength)
     ->ArgNames({"N", "exe_at_end"})
     ->ArgsProduct({{1024, 8192, 32767}, {1, 0}});
 

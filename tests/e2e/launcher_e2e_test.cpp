@@ -381,9 +381,10 @@ TEST_F(LauncherEndToEnd, FindsItselfAsTheFileSystemDoes) {
     std::wstring directory;
     std::wstring received;
   } kCases[] = {
-      // Relative starts, from the launcher's folder, its parent and a sibling.
+      // Relative starts, from the launcher's folder, its parent (a doubled
+      // backslash collapsed) and a sibling.
       {L".\\viewer.exe one", Bin(), started + L" one"},
-      {L"bin\\viewer.exe one", home_, started + L" one"},
+      {L"bin\\\\viewer.exe one", home_, started + L" one"},
       {L"..\\bin\\viewer.exe one", home_ + L"\\rt", started + L" one"},
       // Unquoted, as Task Scheduler and Run keys write it: only what follows
       // the path is forwarded.
