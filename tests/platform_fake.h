@@ -1,8 +1,9 @@
 #pragma once
 
 // Control over the test definition of the platform: what the run sees as its
-// raw command line, module path and show state, how process creation and the
-// shell answer, and what was called, started and shown.
+// raw command line, module path, full and long path names and its own start,
+// how process creation and the shell answer, and what was called, started and
+// shown.
 
 #include <cstdint>
 #include <optional>
@@ -49,8 +50,7 @@ void FailShellStartsWith(std::uint32_t systemError);
 const std::vector<RecordedStart>& RecordedStarts();
 const std::vector<RecordedShellStart>& RecordedShellStarts();
 const std::vector<WideText>& RecordedMessages();
-// The names of the platform functions called since the reset that look
-// something up or change the process's state ("LauncherModulePath",
-// "RestoreDefaultDllDirectory", "StartApplication",
-// "ExcludeCurrentDirectoryFromDllSearch", "StartThroughShell"), in order.
+// Which of these platform functions were called since the reset, in order:
+// "LauncherModulePath", "RestoreDefaultDllDirectory", "StartApplication",
+// "ExcludeCurrentDirectoryFromDllSearch", "StartThroughShell".
 const std::vector<std::string>& RecordedCalls();

@@ -121,7 +121,7 @@ MessageParts MessagePartsOf(LaunchFailure failure) {
 
 }  // namespace
 
-Outcome<OwnStart> OwnPath(const WideText& rawCommandLine, WideText argumentTail) {
+Outcome<OwnStart> FindOwnStart(const WideText& rawCommandLine, WideText argumentTail) {
   const ProgramToken token = SplitProgramToken(rawCommandLine);
   const std::optional<std::u16string_view> named = ExePathNamedIn(rawCommandLine);
   // An unquoted path that runs past the token holds a blank: the token alone
@@ -133,7 +133,8 @@ Outcome<OwnStart> OwnPath(const WideText& rawCommandLine, WideText argumentTail)
     const std::u16string_view fileName = FileNameOf(*modulePath);
     if (NamesFile(token.program, fileName))
       return OwnStart{*std::move(modulePath), std::move(argumentTail)};
-    if (const auto tail = TailAfterUnquotedPath(rawCommandLine, fileName)) argumentTail = TextOf(*tail);
+    if (const auto tail = TailAfterUnquotedPath(rawCommandLine, fileName))
+      argumentTail = TextOf(*tail);
   }
   if (!named) return LaunchFailure::kNoExeInCommandLine;
   return OwnStart{TextOf(*named), std::move(argumentTail)};
@@ -162,7 +163,7 @@ StartupRequest StartupToPassOn(const StartupRequest& own) {
 LaunchStatus RunLauncher(WideText argumentTail, DllSearch dllSearch) {
   const WideText rawCommandLine = RawCommandLine();
 
-  Outcome<OwnStart> own = OwnPath(rawCommandLine, std::move(argumentTail));
+  Outcome<OwnStart> own = FindOwnStart(rawCommandLine, std::move(argumentTail));
   if (const auto* failure = std::get_if<LaunchFailure>(&own))
     return ReportFailure(*failure, rawCommandLine);
   OwnStart& start = std::get<OwnStart>(own);
@@ -192,7 +193,7 @@ WideText LaunchErrorMessage(LaunchFailure failure, const WideText& subject,
   WideText message;
   if (failure == LaunchFailure::kApplicationStartFailed)
     message = u"System error #" + DecimalText(systemError);
-  for (const std::u16string_view part : {parts.opening, std::u16string_view(subject), parts.closing})
-    message += part;
+  const std::u16string_view subjectText = subject;
+  for (const std::u16string_view part : {parts.opening, subjectText, parts.closing}) message += part;
   return message;
 }

@@ -7,8 +7,8 @@
 
 // The launcher's one run: finds its own path from the raw command line (or
 // from its module path when the command line names it without a backslash
-// path, see OwnPath) as the file system has it (see FileSystemPath), reads the
-// template from the configuration file beside it, expands it with
+// path, see FindOwnStart) as the file system has it (see FileSystemPath),
+// reads the template from the configuration file beside it, expands it with
 // `argumentTail` (the command line after the program token, unless an unquoted
 // path with spaces named the launcher) and starts the application with what
 // its own creator asked of its start (see StartupToPassOn). An application
@@ -32,7 +32,7 @@ struct OwnStart {
 // path the command line names, or kNoExeInCommandLine. `argumentTail` is kept
 // unless an unquoted path with spaces names the launcher (TailAfterUnquotedPath).
 // Looks the module path up only when the token is no such backslash path.
-Outcome<OwnStart> OwnPath(const WideText& rawCommandLine, WideText argumentTail);
+Outcome<OwnStart> FindOwnStart(const WideText& rawCommandLine, WideText argumentTail);
 
 // `path` as the file system has it: made absolute (FullPathName) when it is
 // relative, unless it holds a quote and so names no file; then with the long
@@ -50,9 +50,9 @@ WideText PlaceholderPath(WideText configPath);
 
 // What of the launcher's own start its application is given: the show state;
 // a shortcut's identity with its title (the link's path, or else an
-// AppUserModelID with the request not to be pinned); the hot key, unless
-// hStdInput holds a standard handle; the mark of an untrusted source. Nothing
-// else: no standard handles, position, size, console or monitor.
+// AppUserModelID and, when asked, the request not to be pinned); the hot key,
+// unless hStdInput holds a standard handle; the mark of an untrusted source.
+// Nothing else: no standard handles, position, size, console or monitor.
 StartupRequest StartupToPassOn(const StartupRequest& own);
 
 // The text shown for `failure`. `subject` is the raw command line

@@ -129,8 +129,8 @@ TEST_F(RunLauncherTest, NamedWithoutABackslashPathFindsItselfByItsModule) {
   // A path that names the launcher after a backslash is used, made absolute
   // where it is relative, without a look at the module, even where the module
   // is elsewhere.
-  for (const WideText& rawCommandLine :
-       {QuotedViewer(u" one"), WideText(u"bin\\viewer.exe one"), WideText(u"..\\bin\\viewer.exe one")}) {
+  for (const WideText& rawCommandLine : {QuotedViewer(u" one"), WideText(u"bin\\viewer.exe one"),
+                                         WideText(u"..\\bin\\viewer.exe one")}) {
     SCOPED_TRACE(testing::PrintToString(rawCommandLine));
     Reset(rawCommandLine);
     SetFullPathName(u"bin\\viewer.exe", Viewer());
@@ -154,8 +154,9 @@ TEST_F(RunLauncherTest, UnquotedPathWithSpacesForwardsOnlyWhatFollowsIt) {
     EXPECT_EQ(RunNarrowed(u"Dir\\bin\\viewer.exe" + WideText(arguments)),
               LaunchStatus::kApplicationStarted);
     const WideText forwarded = arguments.empty() ? u"" : u" one  \"two\"";
-    EXPECT_EQ(RecordedStarts(), (std::vector<RecordedStart>{
-                                    {WindowsForm(bin / "app.exe") + forwarded, WindowsForm(bin), {}}}));
+    EXPECT_EQ(RecordedStarts(),
+              (std::vector<RecordedStart>{
+                  {WindowsForm(bin / "app.exe") + forwarded, WindowsForm(bin), {}}}));
   }
 }
 
@@ -191,7 +192,8 @@ TEST_F(RunLauncherTest, ShowsOneMessagePerFailureBeforeStarting) {
       {u"\"\\\\?\\C:\\Nowhere\\viewer.exe\" x", Viewer(),
        u"Unable to find the configuration file '\\\\?\\C:\\Nowhere\\viewer.ini'."},
       // A relative path is named in its absolute form.
-      {u"other.exe x", Viewer(), u"Unable to find the configuration file '" + missingConfig + u"'."},
+      {u"other.exe x", Viewer(),
+       u"Unable to find the configuration file '" + missingConfig + u"'."},
   };
   for (const auto& c : cases) {
     ResetFakePlatform(c.rawCommandLine);
@@ -353,8 +355,9 @@ TEST_F(RunLauncherTest, ShortFileNameReadsTheLongNamesIni) {
               c.message.empty() ? std::vector<WideText>{} : std::vector<WideText>{c.message});
     if (!c.message.empty()) continue;
     EXPECT_EQ(status, LaunchStatus::kApplicationStarted);
-    EXPECT_EQ(RecordedStarts(), (std::vector<RecordedStart>{
-                                    {root_ + u"\\tool.exe " + binDirectory_ + u" one", binDirectory_, {}}}));
+    EXPECT_EQ(RecordedStarts(),
+              (std::vector<RecordedStart>{
+                  {root_ + u"\\tool.exe " + binDirectory_ + u" one", binDirectory_, {}}}));
   }
 }
 
@@ -366,10 +369,11 @@ TEST(PlaceholderPath, DropsTheLongPathPrefixWhereThePlainPathIsTheSame) {
     WideText placeholderPath;
   } cases[] = {
       {u"\\\\?\\C:\\Prod\\bin\\viewer.ini", u"C:\\Prod\\bin\\viewer.ini"},
-      {u"\\\\?\\UNC\\server\\share\\viewer.ini", u"\\\\server\\share\\viewer.ini"},
+      // "UNC" in any letter case.
+      {u"\\\\?\\unc\\server\\share\\viewer.ini", u"\\\\server\\share\\viewer.ini"},
       // A trailing dot is a name of its own only after "\\?\".
       {u"\\\\?\\C:\\Prod\\bin.\\viewer.ini", u"\\\\?\\C:\\Prod\\bin.\\viewer.ini"},
-      {u"C:\\Prod\\bin\\viewer.ini", u"C:\\Prod\\bin\\viewer.ini"},
+      {u"\\\\.\\C:\\Prod\\bin\\viewer.ini", u"\\\\.\\C:\\Prod\\bin\\viewer.ini"},
   };
   for (const auto& c : cases) EXPECT_EQ(PlaceholderPath(c.configPath), c.placeholderPath);
 }

@@ -16,26 +16,12 @@ TEST(IsAbsolutePath, NeedsADriveAndSeparatorOrTwoSeparators) {
 }
 
 TEST(HasShortNameForm, EightUnitsThenThree) {
-  for (const char16_t* name : {u"VIEW~1JR.EXE", u"viewer.exe", u"A.B", u"PROGRA~1", u"\u00C9T~1.EXE"}) {
+  for (const char16_t* name :
+       {u"VIEW~1JR.EXE", u"viewer.exe", u"A.B", u"PROGRA~1", u"\u00C9T~1.EXE"}) {
     EXPECT_TRUE(HasShortNameForm(name)) << testing::PrintToString(WideText(name));
   }
   for (const char16_t* name : {u"viewer-tool.exe", u"view er.exe", u"a.b.exe", u"viewer.exex",
                                u".exe", u"viewer.", u"123456789", u""}) {
     EXPECT_FALSE(HasShortNameForm(name)) << testing::PrintToString(WideText(name));
   }
-}
-
-TEST(WithoutLongPathPrefix, GivesThePlainPath) {
-  const struct {
-    std::u16string_view path;
-    std::optional<WideText> plain;
-  } cases[] = {
-      {u"\\\\?\\C:\\Prod\\viewer.ini", u"C:\\Prod\\viewer.ini"},
-      {u"\\\\?\\UNC\\server\\share\\viewer.ini", u"\\\\server\\share\\viewer.ini"},
-      {u"\\\\?\\unc\\server\\share\\viewer.ini", u"\\\\server\\share\\viewer.ini"},
-      {u"\\\\.\\C:\\Prod\\viewer.ini", std::nullopt},
-      {u"\\\\server\\share\\viewer.ini", std::nullopt},
-      {u"C:\\Prod\\viewer.ini", std::nullopt},
-  };
-  for (const auto& c : cases) EXPECT_EQ(WithoutLongPathPrefix(c.path), c.plain);
 }

@@ -14,7 +14,8 @@ bool IsBlank(char16_t unit) { return unit == u' ' || unit == u'\t'; }
 // follows.
 std::optional<std::size_t> EndOfExeFollowedBy(std::u16string_view text,
                                               std::u16string_view followers) {
-  for (std::optional<std::size_t> exe = FindFirstExe(text); exe; exe = FindFirstExe(text, *exe + 1)) {
+  for (std::optional<std::size_t> exe = FindFirstExe(text); exe;
+       exe = FindFirstExe(text, *exe + 1)) {
     const std::size_t end = *exe + kExe.size();
     if (end == text.size() || followers.find(text[end]) != std::u16string_view::npos) return end;
   }

@@ -58,7 +58,8 @@ TEST(ExePathNamedIn, TakesTheExeThatEndsTheFileName) {
       {u"", std::nullopt},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(ExePathNamedIn(c.commandLine), c.path) << testing::PrintToString(WideText(c.commandLine));
+    EXPECT_EQ(ExePathNamedIn(c.commandLine), c.path)
+        << testing::PrintToString(WideText(c.commandLine));
   }
 }
 

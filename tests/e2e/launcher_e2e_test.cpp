@@ -426,7 +426,8 @@ TEST_F(LauncherEndToEnd, AtTheRootOfADriveStartsTheApplicationInTheRoot) {
   Install(std::nullopt);
   ASSERT_TRUE(CopyInto(LauncherProgram(), name + L".exe"));
   ASSERT_TRUE(WriteBytes(name + L".ini", Utf8(Quoted(App())) + " -home \"[.]\" -up \"[..]\""));
-  const auto record = ReceivedAfter(RunLauncherProcess(name + L".exe", Quoted(name + L".exe"), L"C:\\windows"));
+  const auto record =
+      ReceivedAfter(RunLauncherProcess(name + L".exe", Quoted(name + L".exe"), L"C:\\windows"));
   DeleteFileW((name + L".exe").c_str());
   DeleteFileW((name + L".ini").c_str());
   ASSERT_TRUE(record);
