@@ -124,6 +124,15 @@ std::optional<std::uint16_t> IconImageBits(std::string_view data) {
   return bits;
 }
 
+std::optional<std::pair<std::uint32_t, std::uint32_t>> SixteenBitPngSize(std::string_view data) {
+  constexpr unsigned char kSixteenBits = 16;
+  if (!data.starts_with(kPngSignature) || data.size() < kPngHeaderSize || data.substr(12, 4) != "IHDR" ||
+      static_cast<unsigned char>(data[24]) != kSixteenBits) {
+    return std::nullopt;
+  }
+  return std::pair(ReadBigEndianU32(data, 16), ReadBigEndianU32(data, 20));
+}
+
 std::variant<std::vector<IconImage>, IconFileProblem> ParseIconFile(std::string_view file) {
   // A file that stops before its header ends is cut short only when what it
   // has agrees with an icon header.
