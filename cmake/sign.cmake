@@ -1,15 +1,19 @@
 # Signs a Windows executable in place with the maker's Authenticode certificate.
 #
 #   cmake -DFILE=viewer.exe [-DPFX=maker.pfx] [-DPASSWORD_FILE=file]
-#         [-DDESCRIPTION=text] [-DURL=address] [-DTIMESTAMP_URL=address] -P sign.cmake
+#         [-DDESCRIPTION=text] [-DURL=address] [-DTIMESTAMP_URL=address]
+#         [-DALLOW_UNSIGNED=ON] -P sign.cmake
 #
 # The certificate (PKCS#12) comes from PFX, or else from the environment
 # variable LAUNCHER_SIGN_PFX. Its password comes from the file PASSWORD_FILE
 # (or LAUNCHER_SIGN_PASSWORD_FILE in the environment), whose first line it is,
 # or else from the environment variable LAUNCHER_SIGN_PASSWORD, which may be
 # empty. It is never taken from a command line, where other users could read
-# it, nor written into a build tree. Without a certificate the file is left
-# unsigned, and one line says so.
+# it, nor written into a build tree. Without a certificate, signing fails:
+# the file was meant to be signed. The build's own step passes ALLOW_UNSIGNED,
+# with which the file is left unsigned and one line says so.
+#
+# On Linux the signed file keeps the mode the file had.
 #
 # The signature names the file DESCRIPTION, by default the ProductName of the
 # file's own version resource, or else its file name; URL, when given, is the
@@ -411,6 +415,10 @@ endforeach()
 
 cmake_path(GET FILE FILENAME name)
 if(PFX STREQUAL "")
+  if(NOT ALLOW_UNSIGNED)
+    message(FATAL_ERROR " sign.cmake: no certificate to sign ${name} with: "
+      "set LAUNCHER_SIGN_PFX and LAUNCHER_SIGN_PASSWORD in the environment, or give -DPFX=")
+  endif()
   message(STATUS "${name} left unsigned: no certificate (set LAUNCHER_SIGN_PFX and LAUNCHER_SIGN_PASSWORD)")
   return()
 endif()
@@ -509,6 +517,16 @@ add_argument(-out)
 add_argument("${private_dir}/signed.exe")
 cmake_language(EVAL CODE
   "execute_process(COMMAND ${command} RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)")
+# osslsigncode writes a new file with the default mode; a program's execute
+# permissions are the file's to keep.
+if(status EQUAL 0 AND CMAKE_HOST_SYSTEM_NAME STREQUAL "Linux")
+  execute_process(COMMAND stat -c %a "${FILE}" RESULT_VARIABLE status OUTPUT_VARIABLE mode
+    ERROR_VARIABLE output OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(status EQUAL 0)
+    execute_process(COMMAND chmod "${mode}" "${private_dir}/signed.exe" RESULT_VARIABLE status
+      OUTPUT_VARIABLE output ERROR_VARIABLE output)
+  endif()
+endif()
 if(status EQUAL 0)
   file(RENAME "${private_dir}/signed.exe" "${FILE}")
 endif()
