@@ -5,10 +5,11 @@
 //   1  an icon group resource
 //   2  a version resource: edited, it reads back with the edits in it
 //   3  the command line, UTF-16LE words split at U+FFFF: a request names both
-//      paths; a failure is one line
+//      paths and holds well-formed texts only; a failure is one line
 //   4  a program: when its resources read and its layout takes new ones, the
 //      copy with one resource changed reads back with exactly the resources
-//      asked for, a correct checksum and no signature
+//      asked for, a correct checksum and no signature, and is a launcher
+//      exactly when the program is
 //   5  the same, with the input as the resource section of a small program
 
 #include <algorithm>
@@ -21,6 +22,7 @@
 #include "brand/branded_resources.h"
 #include "brand/icon.h"
 #include "brand/pe_image.h"
+#include "brand/utf8_escaped.h"
 #include "brand/version_resource.h"
 #include "brand_test_files.h"
 #include "fuzz_support.h"
@@ -79,6 +81,10 @@ void Arguments(const std::uint8_t* data, std::size_t size) {
   Require(!request.edits.fileName.empty() && request.target.ends_with(request.edits.fileName),
           "the copy's name ends its path");
   Require(!request.iconFile || !request.iconProgram, "one icon at most");
+  for (const auto* text : {&request.edits.description, &request.edits.productName, &request.edits.company,
+                           &request.edits.copyright}) {
+    Require(!*text || IsWellFormedUtf16(**text), "a version text is well-formed");
+  }
 }
 
 void Program(std::string_view input) {
@@ -100,6 +106,7 @@ void Program(std::string_view input) {
   Require(ReadResources(*copy, *reread) == InDirectoryOrder(wanted), "the copy holds the resources asked for");
   Require(ReadU32(*copy, ChecksumAt(*reread)) == ImageChecksum(*copy, ChecksumAt(*reread)), "its checksum is right");
   Require(reread->certificateSize == 0, "it carries no signature");
+  Require(IsLauncher(*copy, *reread) == IsLauncher(input, *image), "branding neither makes nor unmakes a launcher");
   Require(reread->sections.size() == image->sections.size(), "it has the sections it had");
   for (const PeSection& section : image->sections) {
     if (section.address >= DirectoryOf(*image, kResourceDirectory).address) break;
