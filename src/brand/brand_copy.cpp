@@ -178,9 +178,12 @@ std::variant<Copy, BrandFailure> BuildCopy(const BrandRequest& request, Program 
   return Copy{std::get<Bytes>(std::move(copy)), LauncherFieldsKept(wanted)};
 }
 
+// The last `digits` hexadecimal digits of `value`, leading zeros included.
 WideText HexDigits(std::uint32_t value, int digits) {
   WideText text;
-  for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) text.push_back(u"0123456789abcdef"[(value >> shift) & 0xF]);
+  for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) {
+    text.push_back(u"0123456789abcdef"[(value >> shift) & 0xF]);
+  }
   return text;
 }
 
@@ -201,10 +204,12 @@ WorkFiles WorkFilesOf(const BrandRequest& request, std::uint32_t attempt) {
   return {stem + u".tmp", stem + u".bak"};
 }
 
-bool IsFree(const WideText& path) {
+// Whether something is known to be at `path`. When the folder cannot be
+// looked into, creating the temporary file says why.
+bool IsTaken(const WideText& path) {
   const auto inspected = InspectFile(path);
   const auto* state = std::get_if<FileState>(&inspected);
-  return state != nullptr && state->kind == FileKind::kAbsent && !state->link;
+  return state != nullptr && (state->kind != FileKind::kAbsent || state->link);
 }
 
 // Removes `path`, a file this run made; adds it to what `failure` leaves
@@ -231,8 +236,9 @@ std::optional<ReplaceFailure> Retrying(const Step& step) {
 }
 
 // Puts the temporary file in TARGET's place: the notices of a success, or
-// the failure with TARGET as it was and its backup removed. The temporary
-// file is the caller's to remove.
+// the failure, with TARGET as it was or, when it could not be moved back from
+// the backup's name, the failure that names the backup. The temporary file is
+// the caller's to remove.
 std::variant<std::vector<WideText>, BrandFailure> Replace(const WorkFiles& files, const WideText& target,
                                                           ExistingTarget existing) {
   const bool replaces = existing == ExistingTarget::kLauncherCopy;
@@ -274,7 +280,7 @@ std::variant<std::vector<WideText>, BrandFailure> PutInPlace(const BrandRequest&
   for (std::uint32_t attempt = 0; attempt < kTemporaryNames; ++attempt) {
     const WorkFiles files = WorkFilesOf(request, attempt);
     // Files left by another run keep their names; this run takes others.
-    if (!IsFree(files.backup)) continue;
+    if (IsTaken(files.backup)) continue;
     const auto failure = WriteNewFile(files.temporary, copy);
     if (failure && failure->step == WriteStep::kCreate) {
       lastError = failure->error;

@@ -118,8 +118,8 @@ TEST_F(BrandCopy, EveryFailedStepLeavesTheFolderAsItWas) {
       // Another process holds the target throughout: the tool gives up after
       // 5 seconds of pauses.
       {[] { FailFakeStep(FakeStep::kReplace, 1, 32, 1000); },
-       u"launcher-brand: cannot write the target 'out/viewer.exe': another program kept it or the copy open "
-       u"for 5 seconds; it is left as it was (system error #32)"},
+       u"launcher-brand: cannot write the target 'out/viewer.exe' after trying for 5 seconds: another program may "
+       u"hold it or the copy open; it is left as it was (system error #32)"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.line));

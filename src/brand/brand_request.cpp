@@ -113,7 +113,7 @@ WideText FailureMessage(const BrandFailure& failure) {
       {BrandProblem::kTargetFolderNotWritable, u"cannot write in the target's folder ", u""},
       {BrandProblem::kTargetNotWritten, u"cannot write the target ", u""},
       {BrandProblem::kTargetInUse, u"cannot write the target ",
-       u": another program kept it or the copy open for 5 seconds; it is left as it was"},
+       u" after trying for 5 seconds: another program may hold it or the copy open; it is left as it was"},
       {BrandProblem::kTargetLeftAsBackup, u"the target ",
        u" could not be replaced, nor put back from its backup: rename the file left behind to it"},
       {BrandProblem::kCopyNotVerified, u"the copy written for ",

@@ -339,7 +339,7 @@ status=0
 took=$(($(milliseconds) - started))
 rm "$work/held.marker"
 wait "$holder_pid"
-expected="launcher-brand: cannot write the target 'viewer.exe': another program kept it or the copy open for 5 seconds; it is left as it was (system error #32)"
+expected="launcher-brand: cannot write the target 'viewer.exe' after trying for 5 seconds: another program may hold it or the copy open; it is left as it was (system error #32)"
 [ "$status" -eq 1 ] && [ "$(cat "$work/err.log")" = "$expected" ] ||
   { cat "$work/err.log"; fail "a target held for a minute: status $status"; }
 [ "$took" -ge 5000 ] && [ "$took" -lt 12000 ] || fail "a target held for a minute: gave up after $took ms"
