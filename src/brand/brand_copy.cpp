@@ -6,6 +6,7 @@
 #include "brand/brand_platform.h"
 #include "brand/branded_resources.h"
 #include "brand/pe_image.h"
+#include "brand/show.h"
 #include "launch/text.h"
 
 namespace {
@@ -210,6 +211,7 @@ BrandToolRun RunBrandTool(const std::vector<WideText>& arguments) {
   if (const auto* failure = std::get_if<BrandFailure>(&parsed)) return {1, {}, FailureMessage(*failure) + u"\n"};
   const BrandRequest& request = std::get<BrandRequest>(parsed);
   if (request.helpAsked) return {0, HelpText(), {}};
+  if (request.show) return ShowToolRun(*request.show);
   if (const auto failure = WriteBrandedCopy(request)) return {1, {}, FailureMessage(*failure) + u"\n"};
   return {0, WrittenMessage(request) + u"\n", {}};
 }
