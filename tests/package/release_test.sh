@@ -150,14 +150,20 @@ grep -qxF "directory: $(windows_path "$example")" "$received" || fail "the probe
 export LAUNCHER_SIGN_PFX="$work/signer.pfx" LAUNCHER_SIGN_PASSWORD="$password"
 
 # The guide's CMake project, built against the unpacked Linux archive with
-# Ninja and with Makefiles: its copy is byte for byte the one the archive's
-# tool writes from the same arguments, its .ini the template's one line with
-# CR LF; a build with nothing changed writes nothing, one with a newer icon
-# brands again; the archive's sign.cmake signs the copy under its product name.
+# Ninja and with Makefiles: its copy, and one whose description holds ';', '['
+# and a backslash, are byte for byte the ones the archive's tool writes from
+# the same arguments, the .ini the template's one line with CR LF; a build
+# with nothing changed writes nothing, one with a newer icon brands again; the
+# archive's sign.cmake signs the copy under its product name.
 maker="$work/maker"
 mkdir -p "$maker/icons"
 sed -n '/^```cmake$/,/^```$/p' "$guide" | sed '1d;$d' >"$maker/CMakeLists.txt"
 grep -q launcher_add_copy "$maker/CMakeLists.txt" || fail "the guide shows no CMake project"
+# A second copy, whose text and path hold what a list or a shell would split.
+odd='Viewer [beta; "tools" \ $HOME é'
+printf '%s\n' 'launcher_add_copy(odd_starter OUTPUT "stage/odd dir/odd.exe"' \
+  "  DESCRIPTION [=[$odd]=])" >>"$maker/CMakeLists.txt"
+"$linux/launcher-brand" "$linux/launcher.exe" "$work/odd.exe" --description "$odd" >/dev/null
 cp "$source_dir/demo/app.ico" "$maker/icons/viewer.ico"
 "$linux/launcher-brand" "$linux/launcher.exe" "$work/viewer.exe" --icon "$maker/icons/viewer.ico" \
   --product-name "Vandrel Viewer" --description "Vandrel Viewer" --company "Corvenna Éditions" \
@@ -171,6 +177,7 @@ for generator in Ninja "Unix Makefiles"; do
   cmake -S "$maker" -B "$build" -G "$generator" -DCMAKE_PREFIX_PATH="$linux" >/dev/null
   cmake --build "$build" >"$work/build.log"
   cmp "$work/viewer.exe" "$copy" || fail "$generator: the package's copy differs from the tool's"
+  cmp "$work/odd.exe" "$build/stage/odd dir/odd.exe" || fail "$generator: a text did not reach the tool as written"
   printf '"[..]\\rt\\app.exe" -home "[.]"\r\n' | cmp - "$build/stage/bin/viewer.ini" ||
     fail "$generator: the .ini does not hold the template's line"
   before=$(written "$copy")
