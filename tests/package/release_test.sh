@@ -195,6 +195,10 @@ done
 grep -qx "ProductName: Vandrel Viewer" "$work/show.txt" || fail "the copy is not the guide's product"
 cmake -DFILE="$copy" -P "$linux/sign.cmake" | tee "$work/sign.log"
 grep -qF "as 'Vandrel Viewer' (its ProductName)" "$work/sign.log" || fail "sign.cmake did not read the ProductName"
+if cmake -DFILE="$copy" -DLAUNCHER_BRAND="$work/absent" -P "$linux/sign.cmake" >"$work/sign.log" 2>&1; then
+  fail "sign.cmake signed with a branding tool that does not exist"
+fi
+grep -qF "the branding tool '$work/absent' does not exist" "$work/sign.log" || fail "sign.cmake does not name the tool"
 verify "$copy"
 "$linux/launcher-brand" --show "$copy" | grep -qx "Signature: yes" || fail "--show does not see the signature"
 
