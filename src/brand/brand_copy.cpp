@@ -7,6 +7,7 @@
 #include "brand/brand_platform.h"
 #include "brand/branded_resources.h"
 #include "brand/pe_image.h"
+#include "brand/show.h"
 #include "launch/text.h"
 
 namespace {
@@ -322,6 +323,7 @@ BrandToolRun RunBrandTool(const std::vector<WideText>& arguments) {
   if (const auto* failure = std::get_if<BrandFailure>(&parsed)) return {1, {}, FailureMessage(*failure) + u"\n"};
   const BrandRequest& request = std::get<BrandRequest>(parsed);
   if (request.helpAsked) return {0, HelpText(), {}};
+  if (request.show) return ShowToolRun(*request.show);
   const auto written = WriteBrandedCopy(request);
   if (const auto* failure = std::get_if<BrandFailure>(&written)) return {1, {}, FailureMessage(*failure) + u"\n"};
   BrandToolRun run{0, WrittenMessage(request) + u"\n", {}};

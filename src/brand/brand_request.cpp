@@ -175,7 +175,10 @@ WideText HelpText() {
          u"  --copyright TEXT         LegalCopyright\n"
          u"  --version A.B.C.D        FileVersion and ProductVersion: one to four numbers up to\n"
          u"                           65535, the missing ones 0 (2.1 is 2.1.0.0)\n"
-         u"  -h, --help               this text\n";
+         u"  -h, --help               this text\n"
+         u"launcher-brand --show FILE\n"
+         u"  prints what Windows shows of FILE: its version strings and numbers, icon groups,\n"
+         u"  whether it carries a signature and whether its header checksum is right\n";
 }
 
 std::variant<BrandRequest, BrandFailure> ParseBrandArguments(const std::vector<WideText>& arguments) {
@@ -189,6 +192,7 @@ std::variant<BrandRequest, BrandFailure> ParseBrandArguments(const std::vector<W
       {u"--company", &request.edits.company},
       {u"--copyright", &request.edits.copyright},
       {u"--version", &version},
+      {u"--show", &request.show},
   };
   const auto slotOf = [&](const WideText& word) -> std::optional<WideText>* {
     for (const auto& [name, field] : options) {
@@ -218,6 +222,13 @@ std::variant<BrandRequest, BrandFailure> ParseBrandArguments(const std::vector<W
     if (*slot) return BrandFailure{BrandProblem::kRepeatedOption, word};
     if (at + 1 == arguments.size()) return BrandFailure{BrandProblem::kMissingValue, word};
     *slot = arguments[++at];
+  }
+  if (request.show) {
+    for (const auto& [name, field] : options) {
+      if (*field && field != &request.show) return BrandFailure{BrandProblem::kExtraArgument, WideText(name)};
+    }
+    if (!paths.empty()) return BrandFailure{BrandProblem::kExtraArgument, paths.front()};
+    return request;
   }
   if (request.iconFile && request.iconProgram) {
     return BrandFailure{BrandProblem::kTwoIconSources, u"--icon-from"};

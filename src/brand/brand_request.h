@@ -98,6 +98,7 @@ struct BrandRequest {
   std::optional<WideText> iconProgram;  // --icon-from
   VersionEdits edits;                   // fileName is TARGET's file name
   bool helpAsked = false;               // --help or -h: nothing else is read
+  std::optional<WideText> show;         // --show FILE: FILE is only read, nothing is written
 };
 
 // The request that `arguments` (the command line's words after the program
@@ -108,6 +109,7 @@ struct BrandRequest {
 // becomes on Linux (DecodeUtf8Escaped); paths may be any text. TARGET must name a file ending in ".exe" in any letter
 // case: a launcher's copy finds its configuration through it. "--help" or
 // "-h" where an option may stand asks for help, whatever else is there.
+// "--show FILE" stands alone: no path or other option may come with it.
 std::variant<BrandRequest, BrandFailure> ParseBrandArguments(const std::vector<WideText>& arguments);
 
 // The one line that reports a copy written: "launcher-brand: wrote 'TARGET'

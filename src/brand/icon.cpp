@@ -172,7 +172,7 @@ std::optional<std::vector<IconGroupEntry>> ParseIconGroup(std::string_view group
   if (!std::holds_alternative<std::vector<std::size_t>>(entries)) return std::nullopt;
   std::vector<IconGroupEntry> read;
   for (const std::size_t entry : std::get<std::vector<std::size_t>>(entries)) {
-    read.push_back({FormAt(group, entry), ReadU16(group, entry + 12)});
+    read.push_back({FormAt(group, entry), ReadU16(group, entry + 12), ReadU16(group, entry + 6)});
   }
   return read;
 }

@@ -39,6 +39,7 @@ std::variant<std::vector<IconImage>, IconFileProblem> ParseIconFile(std::string_
 struct IconGroupEntry {
   IconImage form;  // its size and colour count; no data
   std::uint16_t imageId = 0;
+  std::uint16_t bits = 0;  // bits per pixel, as the entry gives them
 };
 
 // The entries of an icon group resource, in order; nullopt when it is not a

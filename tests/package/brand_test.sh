@@ -6,7 +6,8 @@
 # application's icon passes end-to-end cases, and both builds tell when a copy
 # keeps launcher.exe's own version texts; and a signed launcher's copy
 # comes unsigned, then takes and verifies the maker's signature from the
-# build's signing step.
+# build's signing step. --show prints the same of the demo's copy from both
+# builds, line for line what Windows' own functions read of it under Wine.
 #
 #   brand_test.sh SOURCE_DIR LAUNCHER BRAND NATIVE_BRAND E2E_TEST APPLICATION VERSION_INFO
 set -eu
@@ -76,6 +77,17 @@ done
 cat "$work/notice-linux.txt"
 "$wine_run" "$e2e_test" "$work/from/viewer.exe" "$application" \
   --gtest_filter='LauncherEndToEnd.TypicalRun*:LauncherEndToEnd.Forwards*:LauncherEndToEnd.ConfigurationProblems*:LauncherEndToEnd.ApplicationFailures*:PlantedDll.*:ShellIcon.*'
+
+mkdir "$work/demo"
+"$native_brand" "$launcher" "$work/demo/viewer.exe" --icon-from "$application" \
+  --description "Vandrel Viewer" --product-name "Vandrel Viewer" --version 2.1.0.0 >/dev/null
+"$native_brand" --show "$work/demo/viewer.exe" >"$work/show-linux.txt"
+"$wine_run" "$brand" --show "$work/demo/viewer.exe" >"$work/show-windows.txt"
+cmp "$work/show-linux.txt" "$work/show-windows.txt" || fail "the two builds show the demo's copy differently"
+"$wine_run" "$version_info" "$work/demo/viewer.exe" >"$work/windows-reads.raw"
+tr -d '\r' <"$work/windows-reads.raw" | sort >"$work/windows-reads.txt"
+sort "$work/show-linux.txt" | diff - "$work/windows-reads.txt" || fail "--show differs from what Windows reads"
+echo "--show prints what Windows reads of the demo's copy, $(wc -l <"$work/show-linux.txt") lines"
 
 . "$source_dir/tests/package/throwaway_signer.sh"
 export LAUNCHER_SIGN_PFX="$work/signer.pfx" LAUNCHER_SIGN_PASSWORD="$password"
