@@ -5,10 +5,12 @@
 //   1  an icon group resource
 //   2  a version resource: edited, it reads back with the edits in it
 //   3  the command line, UTF-16LE words split at U+FFFF: a request names both
-//      paths; a failure is one line
-//   4  a program: when its resources read and its layout takes new ones, the
-//      copy with one resource changed reads back with exactly the resources
-//      asked for, a correct checksum and no signature
+//      paths and holds well-formed texts only; a failure is one line
+//   4  a program: --show prints one line per detail of what it reads; when its
+//      resources read and its layout takes new ones, the copy with one
+//      resource changed reads back with exactly the resources asked for, a
+//      correct checksum and no signature, and is a launcher exactly when the
+//      program is
 //   5  the same, with the input as the resource section of a small program
 
 #include <algorithm>
@@ -21,6 +23,8 @@
 #include "brand/branded_resources.h"
 #include "brand/icon.h"
 #include "brand/pe_image.h"
+#include "brand/show.h"
+#include "brand/utf8_escaped.h"
 #include "brand/version_resource.h"
 #include "brand_test_files.h"
 #include "fuzz_support.h"
@@ -76,15 +80,43 @@ void Arguments(const std::uint8_t* data, std::size_t size) {
   }
   const BrandRequest& request = std::get<BrandRequest>(parsed);
   if (request.helpAsked) return;
+  if (request.show) {
+    Require(words.size() == 2, "--show comes with its file alone");
+    return;
+  }
   Require(!request.edits.fileName.empty() && request.target.ends_with(request.edits.fileName),
           "the copy's name ends its path");
   Require(!request.iconFile || !request.iconProgram, "one icon at most");
+  for (const auto* text : {&request.edits.description, &request.edits.productName, &request.edits.company,
+                           &request.edits.copyright}) {
+    Require(!*text || IsWellFormedUtf16(**text), "a version text is well-formed");
+  }
+}
+
+// What --show prints of a program it reads: lines of "Key: value" without a
+// control character, the checksum's last.
+void ShowDetails(std::string_view input, bool readable) {
+  const auto details = ProgramDetails(input);
+  const auto* text = std::get_if<WideText>(&details);
+  Require((text != nullptr) == readable, "--show reads what the branding tool reads");
+  if (text == nullptr) return;
+  std::size_t lineStart = 0;
+  for (std::size_t at = 0; at < text->size(); ++at) {
+    const char16_t unit = (*text)[at];
+    if (unit == u'\n') {
+      Require(text->substr(lineStart, at - lineStart).find(u": ") != WideText::npos, "each line is Key: value");
+      lineStart = at + 1;
+    } else {
+      Require(unit >= 0x20 && (unit < 0x7F || unit > 0x9F), "control characters are escaped");
+    }
+  }
+  Require(text->ends_with(u"Checksum: right\n") || text->ends_with(u"Checksum: wrong\n"), "the checksum ends it");
 }
 
 void Program(std::string_view input) {
   const auto image = ReadPeImage(input);
-  if (!image) return;
-  const auto resources = ReadResources(input, *image);
+  const auto resources = image ? ReadResources(input, *image) : std::nullopt;
+  ShowDetails(input, resources.has_value());
   if (!resources) return;
   std::vector<Resource> wanted = *resources;
   if (wanted.empty()) {
@@ -100,6 +132,7 @@ void Program(std::string_view input) {
   Require(ReadResources(*copy, *reread) == InDirectoryOrder(wanted), "the copy holds the resources asked for");
   Require(ReadU32(*copy, ChecksumAt(*reread)) == ImageChecksum(*copy, ChecksumAt(*reread)), "its checksum is right");
   Require(reread->certificateSize == 0, "it carries no signature");
+  Require(IsLauncher(*copy, *reread) == IsLauncher(input, *image), "branding neither makes nor unmakes a launcher");
   Require(reread->sections.size() == image->sections.size(), "it has the sections it had");
   for (const PeSection& section : image->sections) {
     if (section.address >= DirectoryOf(*image, kResourceDirectory).address) break;

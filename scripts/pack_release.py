@@ -4,15 +4,17 @@
 
 Writes each archive of ARCHIVES and SHA256SUMS (the form `sha256sum -c`
 reads) into OUTPUT_DIR, which it replaces as a whole once everything is
-written. Executables come from DIST_DIR (the Windows ones and the Linux
-branding tool), documents from SOURCE_DIR. Archive names carry VERSION, and
+written. Each archive unpacks into one folder named as the archive without its
+ending. Executables come from DIST_DIR (the Windows ones and the Linux branding
+tool), as does the CMake package the build lays out there; documents and the
+signing script come from SOURCE_DIR. Archive names carry VERSION, and
 "-unsigned" unless the Windows executables carry an Authenticode signature; a
 set of executables of which only some are signed is refused.
 
 The same inputs give the same bytes: every entry's time is SOURCE_DATE_EPOCH,
-entries are sorted by name, executables have mode 755 and everything else 644,
-no owner is recorded, and gzip stores no file name or time. Needs only
-Python's standard library.
+entries are sorted by name, executables and folders have mode 755 and
+everything else 644, no owner is recorded, and gzip stores no file name or
+time. Needs only Python's standard library.
 """
 
 import gzip
@@ -47,28 +49,38 @@ only parts of the line the launcher replaces are [.] (the launcher's folder)
 and [..] (its parent); README.md in the folder above tells the rest.
 """.replace("\n", "\r\n")
 
-# Each archive's entries: (name in the archive, where its bytes come from):
-# ("dist", file in DIST_DIR), ("source", file in SOURCE_DIR) or ("text", text).
-WINDOWS_ZIP = [
-    ("launcher.exe", ("dist", "launcher.exe")),
-    ("launcher-brand.exe", ("dist", "launcher-brand.exe")),
-    ("README.md", ("source", "README.md")),
+# Each archive's entries below its top folder: (path, where its bytes come
+# from): ("program", executable in DIST_DIR), ("dist", file in DIST_DIR),
+# ("source", file in SOURCE_DIR) or ("text", text).
+PACKAGE = "lib/cmake/Launcher/"
+# What a maker needs beside the programs: the guide, the signing script, the
+# CMake package, the terms and the changes.
+MAKERS_FILES = [
+    ("README.md", ("source", "package/README.md")),
+    ("sign.cmake", ("source", "cmake/sign.cmake")),
+    (PACKAGE + "LauncherConfig.cmake", ("dist", PACKAGE + "LauncherConfig.cmake")),
+    (PACKAGE + "LauncherConfigVersion.cmake", ("dist", PACKAGE + "LauncherConfigVersion.cmake")),
     ("LICENSE", ("source", "LICENSE")),
     ("THIRD-PARTY-NOTICES.txt", ("source", "THIRD-PARTY-NOTICES.txt")),
     ("CHANGELOG.md", ("source", "CHANGELOG.md")),
+]
+
+WINDOWS_ZIP = MAKERS_FILES + [
+    ("launcher.exe", ("program", "launcher.exe")),
+    ("launcher-brand.exe", ("program", "launcher-brand.exe")),
     ("example/notepad.ini", ("text", EXAMPLE_INI)),
     ("example/README.txt", ("text", EXAMPLE_README)),
 ]
 
-# The branding tool's Linux build, with the terms it is shipped under.
-LINUX_TARBALL = [
-    ("launcher-brand", ("dist", "launcher-brand")),
-    ("LICENSE", ("source", "LICENSE")),
-    ("THIRD-PARTY-NOTICES.txt", ("source", "THIRD-PARTY-NOTICES.txt")),
+# The branding tool's Linux build, with the launcher it brands.
+LINUX_TARBALL = MAKERS_FILES + [
+    ("launcher.exe", ("program", "launcher.exe")),
+    ("launcher-brand", ("program", "launcher-brand")),
 ]
 
-# The release: each archive's name, whose ending chooses its writer, and its
-# entries. Every archive's name carries the Windows executables' signing state.
+# The release: each archive's name, whose ending chooses its writer and the
+# rest of which names its top folder, and its entries. Every archive's name
+# carries the Windows executables' signing state.
 ARCHIVES = [
     ("launcher-{version}-windows-x64{unsigned}.zip", WINDOWS_ZIP),
     ("launcher-brand-{version}-linux-x86_64{unsigned}.tar.gz", LINUX_TARBALL),
@@ -86,7 +98,7 @@ def entry_bytes(origin, source_dir, dist_dir):
     kind, value = origin
     if kind == "text":
         return value.encode("utf-8")
-    path = os.path.join(dist_dir if kind == "dist" else source_dir, value)
+    path = os.path.join(source_dir if kind == "source" else dist_dir, value)
     try:
         with open(path, "rb") as file:
             return file.read()
@@ -95,9 +107,21 @@ def entry_bytes(origin, source_dir, dist_dir):
 
 
 def read_entries(entries, source_dir, dist_dir):
-    """[(name, bytes, mode)] sorted by name."""
+    """[(path, bytes, mode)] of the files, sorted by path."""
     return sorted((name, entry_bytes(origin, source_dir, dist_dir),
-                   0o755 if origin[0] == "dist" else 0o644) for name, origin in entries)
+                   0o755 if origin[0] == "program" else 0o644) for name, origin in entries)
+
+
+def with_folders(top, files):
+    """The files below the folder top, with an entry of their own for top and
+    each folder they lie in (path ending in "/", bytes None), sorted by path
+    so that a folder comes before what it holds."""
+    folders = {top + "/"}
+    for name, _, _ in files:
+        parts = name.split("/")[:-1]
+        folders.update(top + "/" + "/".join(parts[:depth]) + "/" for depth in range(1, len(parts) + 1))
+    return sorted([(folder, None, 0o755) for folder in folders] +
+                  [(f"{top}/{name}", data, mode) for name, data, mode in files])
 
 
 def is_signed(name, image):
@@ -139,6 +163,11 @@ def write_zip(path, entries, epoch):
         for name, data, mode in entries:
             info = zipfile.ZipInfo(name, time.gmtime(epoch)[:6])
             info.create_system = 3  # Unix, so that the mode below is what it says
+            if data is None:
+                # A folder: its Unix mode, and the MS-DOS folder attribute.
+                info.external_attr = (0o040000 | mode) << 16 | 0x10
+                archive.writestr(info, b"")
+                continue
             info.external_attr = (0o100000 | mode) << 16
             info.compress_type = zipfile.ZIP_DEFLATED
             archive.writestr(info, data, compresslevel=9)
@@ -149,20 +178,26 @@ def write_tar_gz(path, entries, epoch):
             gzip.GzipFile(filename="", mode="wb", fileobj=raw, mtime=0) as packed, \
             tarfile.open(fileobj=packed, mode="w", format=tarfile.USTAR_FORMAT) as archive:
         for name, data, mode in entries:
-            info = tarfile.TarInfo(name)
-            info.size, info.mode, info.mtime = len(data), mode, epoch
+            info = tarfile.TarInfo(name.rstrip("/"))
+            info.mode, info.mtime = mode, epoch
             info.uid = info.gid = 0
             info.uname = info.gname = ""
-            archive.addfile(info, io.BytesIO(data))
+            if data is None:
+                info.type = tarfile.DIRTYPE
+                archive.addfile(info)
+            else:
+                info.size = len(data)
+                archive.addfile(info, io.BytesIO(data))
 
 
 WRITERS = {".zip": write_zip, ".tar.gz": write_tar_gz}
 
 
 def writer_for(name):
-    for ending, writer in WRITERS.items():
+    """The ending of name that chooses its writer."""
+    for ending in WRITERS:
         if name.endswith(ending):
-            return writer
+            return ending
     fail(f"no writer for {name}")
 
 
@@ -176,7 +211,8 @@ def pack(source_dir, dist_dir, version, output_dir, epoch):
     written = []
     for pattern, entries in archives.items():
         name = pattern.format(version=version, unsigned=suffix)
-        writer_for(name)(os.path.join(partial, name), entries, epoch)
+        ending = writer_for(name)
+        WRITERS[ending](os.path.join(partial, name), with_folders(name[:-len(ending)], entries), epoch)
         with open(os.path.join(partial, name), "rb") as file:
             data = file.read()
         written.append((name, len(data), hashlib.sha256(data).hexdigest()))

@@ -11,14 +11,25 @@ struct FakeFile {
   Bytes bytes;
   bool readOnly = false;
   std::uint64_t index = 0;
+  std::optional<WideText> linkTo;  // a symbolic link's target
+};
+
+struct FakeFailure {
+  FakeStep step;
+  int first = 0;  // the calls of `step` that fail, counted from the first
+  int last = 0;
+  SystemError error = 0;
 };
 
 struct FakeFiles {
   std::map<WideText, FakeFile> files;
   std::set<WideText> folders{u"."};
   std::uint64_t nextIndex = 1;
-  std::map<FakeStep, std::pair<int, SystemError>> failures;  // calls left before it fails, error
+  std::map<FakeStep, int> calls;
+  std::vector<FakeFailure> failures;
   bool losesWrites = false;
+  std::uint64_t now = 0;
+  std::vector<WideText> record;
 };
 
 FakeFiles& Fake() {
@@ -27,11 +38,19 @@ FakeFiles& Fake() {
 }
 
 std::optional<SystemError> InjectedFailure(FakeStep step) {
-  const auto found = Fake().failures.find(step);
-  if (found == Fake().failures.end() || --found->second.first != 0) return std::nullopt;
-  const SystemError error = found->second.second;
-  Fake().failures.erase(found);
-  return error;
+  const int call = ++Fake().calls[step];
+  for (const FakeFailure& failure : Fake().failures) {
+    if (failure.step == step && call >= failure.first && call <= failure.last) return failure.error;
+  }
+  return std::nullopt;
+}
+
+void Record(const WideText& call) { Fake().record.push_back(call); }
+
+// Moves the file `from` to the free name `to`.
+void Rename(const WideText& from, const WideText& to) {
+  Fake().files[to] = Fake().files.at(from);
+  Fake().files.erase(from);
 }
 
 }  // namespace
@@ -41,14 +60,19 @@ void ResetFakeFiles() { Fake() = FakeFiles{}; }
 void PutFakeFolder(const WideText& path) { Fake().folders.insert(path); }
 
 void PutFakeFile(const WideText& path, Bytes bytes, bool readOnly) {
-  Fake().files[path] = {std::move(bytes), readOnly, Fake().nextIndex++};
+  Fake().files[path] = {std::move(bytes), readOnly, Fake().nextIndex++, std::nullopt};
 }
 
 void LinkFakeFile(const WideText& path, const WideText& alias) { Fake().files[alias] = Fake().files.at(path); }
 
+void PutFakeSymbolicLink(const WideText& link, const WideText& path) {
+  Fake().files[link] = {{}, false, Fake().nextIndex++, path};
+}
+
 std::optional<Bytes> FakeFileBytes(const WideText& path) {
   const auto found = Fake().files.find(path);
   if (found == Fake().files.end()) return std::nullopt;
+  if (found->second.linkTo) return FakeFileBytes(*found->second.linkTo);
   return found->second.bytes;
 }
 
@@ -58,9 +82,14 @@ std::vector<WideText> FakeFilePaths() {
   return paths;
 }
 
-void FailFakeStep(FakeStep step, int nth, SystemError error) { Fake().failures[step] = {nth, error}; }
+void FailFakeStep(FakeStep step, int nth, SystemError error, int times) {
+  const int first = Fake().calls[step] + nth;
+  Fake().failures.push_back({step, first, first + times - 1, error});
+}
 
 void LoseFakeWrites() { Fake().losesWrites = true; }
+
+std::vector<WideText> FakeCalls() { return Fake().record; }
 
 std::variant<Bytes, FileTooLarge, SystemError> ReadFileBytes(const WideText& path, std::size_t largest) {
   if (const auto error = InjectedFailure(FakeStep::kRead)) return *error;
@@ -80,6 +109,11 @@ std::variant<FileState, SystemError> InspectFile(const WideText& path) {
   if (Fake().folders.contains(path)) return FileState{FileKind::kOther, false, {}};
   const auto found = Fake().files.find(path);
   if (found == Fake().files.end()) return FileState{};
+  if (found->second.linkTo) {
+    auto state = InspectFile(*found->second.linkTo);
+    if (auto* named = std::get_if<FileState>(&state)) named->link = true;
+    return state;
+  }
   return FileState{FileKind::kFile, found->second.readOnly, {1, found->second.index}};
 }
 
@@ -98,13 +132,42 @@ std::optional<WriteFailure> WriteNewFile(const WideText& path, std::string_view 
   return std::nullopt;
 }
 
-std::optional<SystemError> MoveFileOver(const WideText& from, const WideText& to) {
-  if (const auto error = InjectedFailure(FakeStep::kReplace)) return error;
-  Fake().files[to] = Fake().files.at(from);
-  Fake().files.erase(from);
+// As ReplaceFileW with a backup name: TARGET goes to the backup, the
+// replacement to TARGET; 1177 leaves TARGET under the backup name.
+std::optional<ReplaceFailure> ReplaceExistingFile(const WideText& target, const WideText& replacement,
+                                                  const WideText& backup) {
+  Record(u"replace " + target + u" " + replacement + u" " + backup);
+  if (const auto error = InjectedFailure(FakeStep::kReplace)) {
+    const ReplaceFailure failure = WindowsReplaceFailure(*error);
+    if (failure.kind == ReplaceFailureKind::kTargetAtBackup) Rename(target, backup);
+    return failure;
+  }
+  if (!Fake().files.contains(target)) return WindowsReplaceFailure(kFakeMissing);
+  Rename(target, backup);
+  Rename(replacement, target);
   return std::nullopt;
 }
 
-void RemoveFile(const WideText& path) { Fake().files.erase(path); }
+std::optional<ReplaceFailure> MoveToNewName(const WideText& from, const WideText& to) {
+  Record(u"move " + from + u" " + to);
+  if (const auto error = InjectedFailure(FakeStep::kMove)) return WindowsReplaceFailure(*error);
+  if (Fake().files.contains(to)) return WindowsReplaceFailure(kFakeExists);
+  Rename(from, to);
+  return std::nullopt;
+}
+
+std::optional<SystemError> RemoveFile(const WideText& path) {
+  Record(u"remove " + path);
+  if (const auto error = InjectedFailure(FakeStep::kRemove)) return error;
+  if (Fake().files.erase(path) == 0) return kFakeMissing;
+  return std::nullopt;
+}
 
 std::uint32_t ProcessId() { return 4242; }
+
+std::uint64_t MonotonicMilliseconds() { return Fake().now; }
+
+void WaitMilliseconds(std::uint32_t milliseconds) {
+  Record(u"wait " + DecimalText(milliseconds));
+  Fake().now += milliseconds;
+}

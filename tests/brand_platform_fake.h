@@ -2,8 +2,11 @@
 
 // Control over the test definition of launcher-brand's platform: files and
 // folders kept in memory, paths compared as written, with '/' as the only
-// separator, and failures on command. Its errors are errno's numbers, and it
-// words them as Windows does ("system error #N").
+// separator, a clock that moves only when the tool waits, a record of the
+// calls that change files, and failures on command. Its errors are errno's
+// numbers but for replacing and moving, whose errors are Windows' and read
+// as Windows' (WindowsReplaceFailure); it words them as Windows does
+// ("system error #N").
 
 #include <optional>
 #include <vector>
@@ -14,22 +17,30 @@ inline constexpr SystemError kFakeMissing = 2;    // ENOENT
 inline constexpr SystemError kFakeExists = 17;    // EEXIST
 inline constexpr SystemError kFakeNoSpace = 28;   // ENOSPC
 
-// Forgets every file and failure; only the folder "." exists.
+// Forgets every file, failure and call; only the folder "." exists.
 void ResetFakeFiles();
 
 void PutFakeFolder(const WideText& path);
 void PutFakeFile(const WideText& path, Bytes bytes, bool readOnly = false);
 // `alias` names the file `path` names, as a hard link does.
 void LinkFakeFile(const WideText& path, const WideText& alias);
+// `link` is a symbolic link to `path`, which need not exist.
+void PutFakeSymbolicLink(const WideText& link, const WideText& path);
 
 std::optional<Bytes> FakeFileBytes(const WideText& path);
 std::vector<WideText> FakeFilePaths();
 
-enum class FakeStep { kRead, kCreate, kWrite, kReplace };
+enum class FakeStep { kRead, kCreate, kWrite, kReplace, kMove, kRemove };
 
-// Makes the `nth` call (from 1) of `step` from now on fail with `error`.
-void FailFakeStep(FakeStep step, int nth, SystemError error);
+// Makes `times` calls of `step` in a row, from the `nth` from now on (counting
+// from 1), fail with `error`.
+void FailFakeStep(FakeStep step, int nth, SystemError error, int times = 1);
 
 // Makes every later write store one byte less than it was given and report
 // success, as a disk that loses data silently does.
 void LoseFakeWrites();
+
+// The calls that replaced, moved or removed a file, or waited, in their
+// order: "replace TARGET REPLACEMENT BACKUP", "move FROM TO", "remove PATH",
+// "wait MILLISECONDS".
+std::vector<WideText> FakeCalls();

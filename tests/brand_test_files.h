@@ -50,10 +50,11 @@ inline Bytes TestIconFile(const std::vector<IconImage>& images) {
   return file;
 }
 
-// A 64-bit Windows program (PE32+; PE32 when `pe32`) as the launcher's
-// linker lays one out: headers, code at 0x1000, an empty resource section at
-// 0x2000 and a relocation section at 0x3000, 0x200 bytes of file each, and
-// the right header checksum.
+// A 64-bit Windows GUI program (PE32+; PE32 when `pe32`) as the launcher's
+// linker lays one out: headers, code at 0x1000 that holds the launcher's
+// texts, an empty resource section at 0x2000 and a relocation section at
+// 0x3000, 0x200 bytes of file each, and the right header checksum. The 64-bit
+// one passes as a launcher.
 inline Bytes TestProgram(bool pe32 = false) {
   using namespace std::string_literals;
   constexpr std::size_t kOptionalAt = 0x58;
@@ -73,6 +74,7 @@ inline Bytes TestProgram(bool pe32 = false) {
   StoreU32(file, kOptionalAt + 36, 0x200);        // file alignment
   StoreU32(file, kOptionalAt + 56, 0x4000);       // size of image
   StoreU32(file, kOptionalAt + 60, 0x400);        // size of headers
+  StoreU16(file, kOptionalAt + 68, 2);            // GUI
   StoreU32(file, kDirectoriesAt - 4, 16);         // data directories
   StoreU32(file, kDirectoriesAt + 2 * 8, 0x2000);  // resources
   StoreU32(file, kDirectoriesAt + 2 * 8 + 4, 16);
@@ -87,7 +89,10 @@ inline Bytes TestProgram(bool pe32 = false) {
     StoreU32(file, at + 16, sections[index][3]);
     StoreU32(file, at + 20, sections[index][2]);
   }
-  file += Bytes(0x200, '\xC3') + Bytes(0x200, '\0') + "\0\x10\0\0\x0c\0\0\0\x08\xA0\0\0"s + Bytes(0x200 - 12, '\0');
+  Bytes code(0x10, '\xC3');
+  for (const std::u16string_view text : kLauncherTexts) AppendUtf16(code, text);
+  code.resize(0x200, '\xC3');
+  file += code + Bytes(0x200, '\0') + "\0\x10\0\0\x0c\0\0\0\x08\xA0\0\0"s + Bytes(0x200 - 12, '\0');
   StoreU32(file, kOptionalAt + 64, ImageChecksum(file, kOptionalAt + 64));
   return file;
 }

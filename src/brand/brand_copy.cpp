@@ -1,11 +1,13 @@
 #include "brand/brand_copy.h"
 
+#include <algorithm>
 #include <utility>
 #include <variant>
 
 #include "brand/brand_platform.h"
 #include "brand/branded_resources.h"
 #include "brand/pe_image.h"
+#include "brand/show.h"
 #include "launch/text.h"
 
 namespace {
@@ -19,6 +21,11 @@ constexpr std::size_t kLargestIconFile = std::size_t{64} << 20;
 constexpr std::size_t kLargestProgram = 0xFFFFFFFF;
 constexpr std::uint32_t kTemporaryNames = 100;
 constexpr std::string_view kIconFileStart("\0\0\1\0", 4);
+// A file another process holds for a moment, as a virus scanner holds a new
+// one, is tried again after these pauses, doubling, for at most this long.
+constexpr std::uint32_t kFirstPause = 25;
+constexpr std::uint32_t kLongestPause = 1000;
+constexpr std::uint64_t kLongestWait = 5000;
 
 // The file at `path`, read once, or the failure that names it.
 std::variant<Bytes, BrandFailure> ReadInput(const WideText& path, std::size_t largest, BrandProblem missing,
@@ -55,6 +62,9 @@ std::variant<Program, BrandFailure> ReadSource(const WideText& path) {
   Program source{std::get<Bytes>(std::move(file)), {}, {}};
   const auto image = ReadPeImage(source.file);
   if (!image || !image->isProgram) return BrandFailure{kSourceNotProgram, path};
+  // Before the layout's checks, whose messages would mislead about a program
+  // that is no launcher at all.
+  if (!IsLauncher(source.file, *image)) return BrandFailure{kSourceNotLauncher, path};
   source.image = *image;
   if (const auto problem = ResourceRewriteProblemOf(source.file, *image)) {
     return BrandFailure{SourceProblem(*problem), path};
@@ -77,6 +87,11 @@ std::variant<Icon, BrandFailure> ReadIconFile(const WideText& path) {
       case IconFileProblem::kNotAnIcon: return BrandFailure{kNotAnIcon, path};
       case IconFileProblem::kIncompleteImage: return BrandFailure{kIconImageIncomplete, path};
       case IconFileProblem::kOverlappingImages: return BrandFailure{kIconImagesOverlap, path};
+    }
+  }
+  for (const IconImage& image : std::get<std::vector<IconImage>>(parsed)) {
+    if (const auto size = SixteenBitPngSize(image.data)) {
+      return BrandFailure{kIconDeepPng, path, 0, DecimalText(size->first) + u"x" + DecimalText(size->second)};
     }
   }
   return std::get<std::vector<IconImage>>(std::move(parsed));
@@ -105,15 +120,20 @@ std::variant<Icon, BrandFailure> ReadIcon(const BrandRequest& request) {
   return Icon{};
 }
 
-// Why TARGET must not be replaced; nothing when it may be, or does not exist.
-std::optional<BrandFailure> TargetProblem(const BrandRequest& request) {
+// What TARGET is when it may be replaced, or why it must not be.
+enum class ExistingTarget { kNone, kLauncherCopy };
+
+std::variant<ExistingTarget, BrandFailure> CheckTarget(const BrandRequest& request) {
   const WideText& target = request.target;
   const auto inspected = InspectFile(target);
   if (const auto* error = std::get_if<SystemError>(&inspected)) {
     return BrandFailure{kTargetUnreadable, target, *error};
   }
   const FileState& state = std::get<FileState>(inspected);
-  if (state.kind == FileKind::kAbsent) return std::nullopt;
+  // A rename would put a file in the link's place, and every check below
+  // would have looked at the file it names.
+  if (state.link) return BrandFailure{kTargetIsLink, target};
+  if (state.kind == FileKind::kAbsent) return ExistingTarget::kNone;
   if (state.kind == FileKind::kOther) return BrandFailure{kTargetNotFile, target};
   const std::pair<const std::optional<WideText>, BrandProblem> inputs[] = {
       {request.source, kTargetIsSource}, {request.iconFile, kTargetIsIcon}, {request.iconProgram, kTargetIsProgram}};
@@ -128,14 +148,22 @@ std::optional<BrandFailure> TargetProblem(const BrandRequest& request) {
   if (state.readOnly) return BrandFailure{kTargetReadOnly, target};
   auto existing = ReadInput(target, kLargestProgram, kTargetUnreadable, kTargetNotProgram, kTargetUnreadable);
   if (const auto* failure = std::get_if<BrandFailure>(&existing)) return *failure;
-  const auto image = ReadPeImage(std::get<Bytes>(existing));
+  const Bytes& file = std::get<Bytes>(existing);
+  const auto image = ReadPeImage(file);
   if (!image || !image->isProgram) return BrandFailure{kTargetNotProgram, target};
-  return std::nullopt;
+  if (!IsLauncher(file, *image)) return BrandFailure{kTargetNotLauncher, target};
+  return ExistingTarget::kLauncherCopy;
 }
 
-// The copy's bytes, read back through the same reader that read the source
-// to check that they hold exactly the resources asked for.
-std::variant<Bytes, BrandFailure> BuildCopy(const BrandRequest& request, Program source, const Icon& icon) {
+// A copy's bytes and the version fields it keeps from launcher.exe.
+struct Copy {
+  Bytes bytes;
+  std::vector<std::u16string_view> launcherFields;
+};
+
+// The copy, read back through the same reader that read the source to check
+// that it holds exactly the resources asked for.
+std::variant<Copy, BrandFailure> BuildCopy(const BrandRequest& request, Program source, const Icon& icon) {
   auto resources = BrandedResources(request, std::move(source.resources), icon);
   if (const auto* failure = std::get_if<BrandFailure>(&resources)) return *failure;
   const auto& wanted = std::get<std::vector<Resource>>(resources);
@@ -148,45 +176,123 @@ std::variant<Bytes, BrandFailure> BuildCopy(const BrandRequest& request, Program
   const auto image = ReadPeImage(bytes);
   const auto reread = image ? ReadResources(bytes, *image) : std::nullopt;
   if (!reread || *reread != InDirectoryOrder(wanted)) return BrandFailure{kCopyNotVerified, request.target};
-  return std::get<Bytes>(std::move(copy));
+  return Copy{std::get<Bytes>(std::move(copy)), LauncherFieldsKept(wanted)};
 }
 
-WideText TemporaryName(const WideText& target, std::uint32_t attempt) {
-  WideText name = target;
-  name.append(u".brand-").append(DecimalText(ProcessId()));
-  if (attempt > 0) name.append(u"-").append(DecimalText(attempt));
-  return name.append(u".tmp");
+// The last `digits` hexadecimal digits of `value`, leading zeros included.
+WideText HexDigits(std::uint32_t value, int digits) {
+  WideText text;
+  for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) {
+    text.push_back(u"0123456789abcdef"[(value >> shift) & 0xF]);
+  }
+  return text;
 }
 
-// Compares the temporary file with the copy, then moves it over TARGET.
-std::optional<BrandFailure> VerifyAndReplace(const WideText& temporary, const WideText& target,
-                                             const Bytes& copy) {
-  const auto reread = ReadFileBytes(temporary, copy.size());
+// The files a run makes beside TARGET: the copy before it takes TARGET's
+// place, and the name TARGET passes through on Windows.
+struct WorkFiles {
+  WideText temporary;
+  WideText backup;
+};
+
+// The work files of `attempt`, in TARGET's folder, of one short length
+// whatever TARGET's name: ".brand-" with this process's identifier in 8 and
+// the attempt in 2 hexadecimal digits, then ".tmp" or ".bak".
+WorkFiles WorkFilesOf(const BrandRequest& request, std::uint32_t attempt) {
+  const WideText& target = request.target;
+  const WideText stem = target.substr(0, target.size() - request.edits.fileName.size()) + u".brand-" +
+                        HexDigits(ProcessId(), 8) + u"-" + HexDigits(attempt, 2);
+  return {stem + u".tmp", stem + u".bak"};
+}
+
+// Whether something is known to be at `path`. When the folder cannot be
+// looked into, creating the temporary file says why.
+bool IsTaken(const WideText& path) {
+  const auto inspected = InspectFile(path);
+  const auto* state = std::get_if<FileState>(&inspected);
+  return state != nullptr && (state->kind != FileKind::kAbsent || state->link);
+}
+
+// Removes `path`, a file this run made; adds it to what `failure` leaves
+// behind when it stays.
+void RemoveWorkFile(const WideText& path, BrandFailure& failure) {
+  const auto error = RemoveFile(path);
+  if (error && !IsMissingFile(*error)) failure.leftBehind.push_back(path);
+}
+
+// Runs `step`, a replacement, again while it fails because another process
+// holds a file, pausing longer each time, for at most kLongestWait.
+template <typename Step>
+std::optional<ReplaceFailure> Retrying(const Step& step) {
+  const std::uint64_t start = MonotonicMilliseconds();
+  std::uint32_t pause = kFirstPause;
+  for (;;) {
+    auto failure = step();
+    if (!failure || failure->kind != ReplaceFailureKind::kBusy) return failure;
+    const std::uint64_t waited = MonotonicMilliseconds() - start;
+    if (waited >= kLongestWait) return failure;
+    WaitMilliseconds(static_cast<std::uint32_t>(std::min<std::uint64_t>(pause, kLongestWait - waited)));
+    pause = std::min(2 * pause, kLongestPause);
+  }
+}
+
+// Puts the temporary file in TARGET's place: the notices of a success, or
+// the failure, with TARGET as it was or, when it could not be moved back from
+// the backup's name, the failure that names the backup. The temporary file is
+// the caller's to remove.
+std::variant<std::vector<WideText>, BrandFailure> Replace(const WorkFiles& files, const WideText& target,
+                                                          ExistingTarget existing) {
+  const bool replaces = existing == ExistingTarget::kLauncherCopy;
+  const auto failure = replaces ? Retrying([&] { return ReplaceExistingFile(target, files.temporary, files.backup); })
+                                : Retrying([&] { return MoveToNewName(files.temporary, target); });
+  if (!failure) {
+    std::vector<WideText> notices;
+    const auto error = replaces ? RemoveFile(files.backup) : std::nullopt;
+    if (error && !IsMissingFile(*error)) notices.push_back(BackupLeftNotice(files.backup, *error));
+    return notices;
+  }
+  BrandFailure refused{failure->kind == ReplaceFailureKind::kBusy ? kTargetInUse : kTargetNotWritten, target,
+                       failure->error};
+  if (failure->kind == ReplaceFailureKind::kTargetAtBackup &&
+      Retrying([&] { return MoveToNewName(files.backup, target); })) {
+    refused.problem = kTargetLeftAsBackup;
+    refused.leftBehind.push_back(files.backup);
+  }
+  return refused;
+}
+
+// Compares the temporary file with the copy, then puts it in TARGET's place.
+std::variant<std::vector<WideText>, BrandFailure> VerifyAndReplace(const WorkFiles& files, const WideText& target,
+                                                                   ExistingTarget existing, const Bytes& copy) {
+  const auto reread = ReadFileBytes(files.temporary, copy.size());
   if (const auto* error = std::get_if<SystemError>(&reread)) return BrandFailure{kCopyNotVerified, target, *error};
   const auto* bytes = std::get_if<Bytes>(&reread);
   if (bytes == nullptr || *bytes != copy) return BrandFailure{kCopyNotVerified, target};
-  if (const auto error = MoveFileOver(temporary, target)) return BrandFailure{kTargetNotWritten, target, *error};
-  return std::nullopt;
+  return Replace(files, target, existing);
 }
 
 // Writes `copy` to a temporary file of its own beside TARGET and puts it in
-// TARGET's place. On failure, the temporary file is removed and TARGET is as
-// it was.
-std::optional<BrandFailure> PutInPlace(const WideText& target, const Bytes& copy) {
+// TARGET's place: the notices of a success, or the failure, with TARGET as it
+// was and no file of the run left but those the failure names.
+std::variant<std::vector<WideText>, BrandFailure> PutInPlace(const BrandRequest& request, ExistingTarget existing,
+                                                             const Bytes& copy) {
+  const WideText& target = request.target;
   SystemError lastError = 0;
   for (std::uint32_t attempt = 0; attempt < kTemporaryNames; ++attempt) {
-    const WideText temporary = TemporaryName(target, attempt);
-    const auto failure = WriteNewFile(temporary, copy);
+    const WorkFiles files = WorkFilesOf(request, attempt);
+    // Files left by another run keep their names; this run takes others.
+    if (IsTaken(files.backup)) continue;
+    const auto failure = WriteNewFile(files.temporary, copy);
     if (failure && failure->step == WriteStep::kCreate) {
-      // A file left by another run keeps its name; this run takes another.
       lastError = failure->error;
       if (IsExistingFile(failure->error)) continue;
       return IsMissingFile(failure->error) ? BrandFailure{kTargetFolderMissing, FolderOf(target)}
                                            : BrandFailure{kTargetFolderNotWritable, FolderOf(target), failure->error};
     }
-    const auto outcome = failure ? std::optional(BrandFailure{kTargetNotWritten, target, failure->error})
-                                 : VerifyAndReplace(temporary, target, copy);
-    if (outcome) RemoveFile(temporary);
+    auto outcome = failure ? std::variant<std::vector<WideText>, BrandFailure>(
+                                 BrandFailure{kTargetNotWritten, target, failure->error})
+                           : VerifyAndReplace(files, target, existing, copy);
+    if (auto* refused = std::get_if<BrandFailure>(&outcome)) RemoveWorkFile(files.temporary, *refused);
     return outcome;
   }
   return BrandFailure{kTargetFolderNotWritable, FolderOf(target), lastError};
@@ -194,15 +300,22 @@ std::optional<BrandFailure> PutInPlace(const WideText& target, const Bytes& copy
 
 }  // namespace
 
-std::optional<BrandFailure> WriteBrandedCopy(const BrandRequest& request) {
+std::variant<std::vector<WideText>, BrandFailure> WriteBrandedCopy(const BrandRequest& request) {
   auto source = ReadSource(request.source);
   if (const auto* failure = std::get_if<BrandFailure>(&source)) return *failure;
   const auto icon = ReadIcon(request);
   if (const auto* failure = std::get_if<BrandFailure>(&icon)) return *failure;
-  if (auto failure = TargetProblem(request)) return failure;
+  const auto existing = CheckTarget(request);
+  if (const auto* failure = std::get_if<BrandFailure>(&existing)) return *failure;
   const auto copy = BuildCopy(request, std::get<Program>(std::move(source)), std::get<Icon>(icon));
   if (const auto* failure = std::get_if<BrandFailure>(&copy)) return *failure;
-  return PutInPlace(request.target, std::get<Bytes>(copy));
+  const Copy& built = std::get<Copy>(copy);
+  auto placed = PutInPlace(request, std::get<ExistingTarget>(existing), built.bytes);
+  auto* notices = std::get_if<std::vector<WideText>>(&placed);
+  if (notices != nullptr && !built.launcherFields.empty()) {
+    notices->insert(notices->begin(), KeptFieldsNotice(request.target, built.launcherFields));
+  }
+  return placed;
 }
 
 BrandToolRun RunBrandTool(const std::vector<WideText>& arguments) {
@@ -210,6 +323,10 @@ BrandToolRun RunBrandTool(const std::vector<WideText>& arguments) {
   if (const auto* failure = std::get_if<BrandFailure>(&parsed)) return {1, {}, FailureMessage(*failure) + u"\n"};
   const BrandRequest& request = std::get<BrandRequest>(parsed);
   if (request.helpAsked) return {0, HelpText(), {}};
-  if (const auto failure = WriteBrandedCopy(request)) return {1, {}, FailureMessage(*failure) + u"\n"};
-  return {0, WrittenMessage(request) + u"\n", {}};
+  if (request.show) return ShowToolRun(*request.show);
+  const auto written = WriteBrandedCopy(request);
+  if (const auto* failure = std::get_if<BrandFailure>(&written)) return {1, {}, FailureMessage(*failure) + u"\n"};
+  BrandToolRun run{0, WrittenMessage(request) + u"\n", {}};
+  for (const WideText& notice : std::get<std::vector<WideText>>(written)) run.errors += notice + u"\n";
+  return run;
 }

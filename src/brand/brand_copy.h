@@ -3,21 +3,24 @@
 // launcher-brand's whole run, in portable code: the same on Windows and on
 // Linux but for the file access and error texts of brand_platform.h.
 
-#include <optional>
+#include <variant>
 #include <vector>
 
 #include "brand/brand_request.h"
 
 // Writes the branded copy that `request` asks for. Reads SOURCE, the icon
 // file or program once each, by the path as given; checks them and TARGET
-// (it must not be one of them, nor read-only, nor anything but a Windows
-// program when it exists); builds the copy in memory, reads it back to check
-// it holds the resources asked for; writes it to a new temporary file beside
-// TARGET, flushed to the disk, reads that back and compares it, and only then
-// moves it over TARGET. nullopt when TARGET is in place; otherwise the
-// failure, with TARGET as it was and no temporary file left. Never modifies
-// SOURCE or the icon's file.
-std::optional<BrandFailure> WriteBrandedCopy(const BrandRequest& request);
+// (SOURCE must be a launcher, and TARGET, when it exists, a launcher or a
+// branded copy of one that is none of the inputs, not read-only and not a
+// link); builds the copy in memory, reads it back to check it holds the
+// resources asked for; writes it to a new temporary file beside TARGET,
+// flushed to the disk, reads that back and compares it, and only then puts
+// it in TARGET's place, trying again for a while when another process holds
+// a file. The notices for the maker when TARGET is in place (launcher.exe's
+// own version fields kept, a backup that could not be removed); otherwise the
+// failure, with TARGET as it was and no file of the run left but those the
+// failure names. Never modifies SOURCE or the icon's file.
+std::variant<std::vector<WideText>, BrandFailure> WriteBrandedCopy(const BrandRequest& request);
 
 // What a run of the tool prints and returns.
 struct BrandToolRun {
@@ -27,6 +30,6 @@ struct BrandToolRun {
 };
 
 // Runs the tool on `arguments`, the command line's words after its name:
-// the help (status 0), one line naming what was written (status 0), or one
-// line naming the failure (status 1).
+// the help (status 0), one line naming what was written and the notices on
+// the error stream (status 0), or one line naming the failure (status 1).
 BrandToolRun RunBrandTool(const std::vector<WideText>& arguments);

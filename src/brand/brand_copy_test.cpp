@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <string>
 
 #include "brand/branded_resources.h"
 #include "brand_platform_fake.h"
@@ -10,13 +11,13 @@
 
 namespace {
 
-// A launcher with a manifest, a version resource and one icon.
-Bytes Launcher() {
+// A launcher with a manifest, a version resource with `edits` and one icon.
+Bytes Launcher(const VersionEdits& edits = {}) {
   const Bytes program = TestProgram();
   const Bytes image = TestBitmap(16, 32);
   const std::vector<Resource> resources = {
       {{24, {}}, {1, {}}, 0x0409, "<assembly/>", 0},
-      {{kVersionType, {}}, {1, {}}, 0x0409, std::get<Bytes>(EditVersionResource(std::nullopt, {})), 0},
+      {{kVersionType, {}}, {1, {}}, 0x0409, std::get<Bytes>(EditVersionResource(std::nullopt, edits)), 0},
       {{kIconImageType, {}}, {1, {}}, 0x0409, image, 0},
       {{kIconGroupType, {}}, {kShellIconGroup, {}}, 0x0409, IconGroupResource({{16, 16, 0, image}}, 1), 0}};
   return std::get<Bytes>(WithResources(program, *ReadPeImage(program), resources));
@@ -24,7 +25,7 @@ Bytes Launcher() {
 
 std::map<WideText, Bytes> Files() {
   std::map<WideText, Bytes> files;
-  for (const WideText& path : FakeFilePaths()) files[path] = *FakeFileBytes(path);
+  for (const WideText& path : FakeFilePaths()) files[path] = FakeFileBytes(path).value_or("(a link to nothing)");
   return files;
 }
 
@@ -51,18 +52,26 @@ class BrandCopy : public testing::Test {
 TEST_F(BrandCopy, WritesTheCopyInTheTargetsPlaceAndNothingElse) {
   const std::vector<WideText> arguments = {u"launcher.exe", u"out/viewer.exe", u"--icon", u"app.ico"};
   PutFakeFile(u"out/viewer.exe", TestProgram());  // an earlier copy
-  // A temporary file another run left behind keeps its name and bytes.
-  PutFakeFile(u"out/viewer.exe.brand-4242.tmp", "another run's");
+  // Files another run left behind keep their names and bytes: this run takes
+  // the third of its names, 4242 being 0x1092.
+  PutFakeFile(u"out/.brand-00001092-00.tmp", "another run's");
+  PutFakeFile(u"out/.brand-00001092-01.bak", "another run's");
   const BrandToolRun run = RunBrandTool(arguments);
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.output, u"launcher-brand: wrote 'out/viewer.exe' from 'launcher.exe'\n");
   EXPECT_EQ(run.errors, u"");
+  // An existing copy is replaced through a backup, which goes afterwards.
+  EXPECT_EQ(FakeCalls(), (std::vector<WideText>{
+                             u"replace out/viewer.exe out/.brand-00001092-02.tmp out/.brand-00001092-02.bak",
+                             u"remove out/.brand-00001092-02.bak"}));
   auto files = Files();
-  EXPECT_EQ(files.size(), 4u);
-  EXPECT_EQ(files[u"out/viewer.exe.brand-4242.tmp"], "another run's");
+  EXPECT_EQ(files.size(), 5u);
+  EXPECT_EQ(files[u"out/.brand-00001092-00.tmp"], "another run's");
+  EXPECT_EQ(files[u"out/.brand-00001092-01.bak"], "another run's");
   const Bytes copy = files[u"out/viewer.exe"];
   const auto image = ReadPeImage(copy);
   ASSERT_TRUE(image);
+  EXPECT_TRUE(IsLauncher(copy, *image));
   const auto resources = ReadResources(copy, *image);
   ASSERT_TRUE(resources);
   EXPECT_EQ(ShellIconImages(*resources),
@@ -70,10 +79,17 @@ TEST_F(BrandCopy, WritesTheCopyInTheTargetsPlaceAndNothingElse) {
                 std::get<std::vector<IconImage>>(ParseIconFile(files[u"app.ico"])))));
   EXPECT_EQ(RunBrandTool(arguments).status, 0);
   EXPECT_EQ(*FakeFileBytes(u"out/viewer.exe"), copy) << "the same inputs give the same bytes";
+
+  // A new copy takes its name by a move, whatever the length of its name.
+  const WideText longName = u"out/" + WideText(241, u'v') + u".exe";
+  ResetFakeFiles();
+  SetUp();
+  EXPECT_EQ(RunBrandTool({u"launcher.exe", longName, u"--icon", u"app.ico"}).status, 0);
+  EXPECT_EQ(FakeCalls(), (std::vector<WideText>{u"move out/.brand-00001092-00.tmp " + longName}));
+  EXPECT_EQ(Files().size(), 3u);
 }
 
 TEST_F(BrandCopy, EveryFailedStepLeavesTheFolderAsItWas) {
-  PutFakeFile(u"out/viewer.exe", TestProgram());
   const std::vector<WideText> arguments = {u"launcher.exe", u"out/viewer.exe"};
   const struct {
     void (*fail)();
@@ -92,13 +108,112 @@ TEST_F(BrandCopy, EveryFailedStepLeavesTheFolderAsItWas) {
        u"the target is left as it was (system error #5)"},
       {[] { FailFakeStep(FakeStep::kReplace, 1, 13); },
        u"launcher-brand: cannot write the target 'out/viewer.exe' (system error #13)"},
+      // Unable to move the replacement: both files keep their names.
+      {[] { FailFakeStep(FakeStep::kReplace, 1, 1176); },
+       u"launcher-brand: cannot write the target 'out/viewer.exe' (system error #1176)"},
+      // Unable to move the replacement, the target under the backup's name:
+      // it is moved back.
+      {[] { FailFakeStep(FakeStep::kReplace, 1, 1177); },
+       u"launcher-brand: cannot write the target 'out/viewer.exe' (system error #1177)"},
+      // Another process holds the target throughout: the tool gives up after
+      // 5 seconds of pauses.
+      {[] { FailFakeStep(FakeStep::kReplace, 1, 32, 1000); },
+       u"launcher-brand: cannot write the target 'out/viewer.exe' after trying for 5 seconds: another program may "
+       u"hold it or the copy open; it is left as it was (system error #32)"},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.line));
     SetUp();
     PutFakeFile(u"out/viewer.exe", TestProgram());
     c.fail();
     ExpectRefused(arguments, c.line);
   }
+  std::uint64_t waited = 0;
+  for (const WideText& call : FakeCalls()) {
+    if (call.starts_with(u"wait ")) waited += std::stoul(std::string(call.begin() + 5, call.end()));
+  }
+  EXPECT_EQ(waited, 5000u);
+  EXPECT_EQ(FakeCalls().back(), u"remove out/.brand-00001092-00.tmp");
+}
+
+TEST_F(BrandCopy, ABusyTargetIsReplacedOnceFreeAndWhatCannotBeUndoneIsNamed) {
+  const std::vector<WideText> arguments = {u"launcher.exe", u"out/viewer.exe"};
+  const WideText temporary = u"out/.brand-00001092-00.tmp";
+  const WideText backup = u"out/.brand-00001092-00.bak";
+  const WideText replace = u"replace out/viewer.exe " + temporary + u" " + backup;
+  PutFakeFile(u"out/viewer.exe", TestProgram());
+  // A virus scanner holds the new file for a moment: access denied, a sharing
+  // violation, a lock violation, the replaced file not removable.
+  FailFakeStep(FakeStep::kReplace, 1, 5);
+  FailFakeStep(FakeStep::kReplace, 2, 32);
+  FailFakeStep(FakeStep::kReplace, 3, 33);
+  FailFakeStep(FakeStep::kReplace, 4, 1175);
+  EXPECT_EQ(RunBrandTool(arguments).status, 0);
+  EXPECT_EQ(FakeCalls(), (std::vector<WideText>{replace, u"wait 25", replace, u"wait 50", replace, u"wait 100",
+                                                 replace, u"wait 200", replace, u"remove " + backup}));
+  EXPECT_EQ(Files().size(), 3u);
+
+  // The backup of the replaced file stays (a running program's): the copy is
+  // written, and the maker told.
+  SetUp();
+  PutFakeFile(u"out/viewer.exe", TestProgram());
+  FailFakeStep(FakeStep::kRemove, 1, 5);
+  BrandToolRun run = RunBrandTool(arguments);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.errors, u"launcher-brand: note: the replaced file's backup '" + backup +
+                            u"' is left behind (system error #5): delete it\n");
+  EXPECT_EQ(FakeFileBytes(backup), TestProgram());
+
+  // A temporary file that cannot be removed after a failure is named.
+  SetUp();
+  PutFakeFile(u"out/viewer.exe", TestProgram());
+  FailFakeStep(FakeStep::kReplace, 1, 1176);
+  FailFakeStep(FakeStep::kRemove, 1, 5);
+  run = RunBrandTool(arguments);
+  EXPECT_EQ(run.errors, u"launcher-brand: cannot write the target 'out/viewer.exe' (system error #1176); '" +
+                            temporary + u"' is left behind\n");
+  EXPECT_EQ(FakeFileBytes(u"out/viewer.exe"), TestProgram());
+
+  // The target, moved to the backup's name, cannot be moved back: the
+  // message names where it is.
+  SetUp();
+  PutFakeFile(u"out/viewer.exe", TestProgram());
+  FailFakeStep(FakeStep::kReplace, 1, 1177);
+  FailFakeStep(FakeStep::kMove, 1, 87);
+  run = RunBrandTool(arguments);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.errors, u"launcher-brand: the target 'out/viewer.exe' could not be replaced, nor put back from "
+                        u"its backup: rename the file left behind to it (system error #1177); '" +
+                            backup + u"' is left behind\n");
+  EXPECT_EQ(FakeFileBytes(backup), TestProgram());
+  EXPECT_FALSE(FakeFileBytes(temporary));
+
+  // A new copy's move waits as a replacement does.
+  SetUp();
+  FailFakeStep(FakeStep::kMove, 1, 32, 2);
+  EXPECT_EQ(RunBrandTool(arguments).status, 0);
+  const WideText move = u"move " + temporary + u" out/viewer.exe";
+  EXPECT_EQ(FakeCalls(), (std::vector<WideText>{move, u"wait 25", move, u"wait 50", move}));
+}
+
+TEST_F(BrandCopy, NamesTheVersionFieldsACopyKeepsFromTheLauncherItself) {
+  PutFakeFile(u"launcher.exe", Launcher({.description = u"Launches Vandrel products on the Windows platform.",
+                                         .company = u"Corvenna Systems, Incorporated",
+                                         .copyright = u"Copyright \u00a9 2026 Corvenna Systems, Incorporated"}));
+  BrandToolRun run = RunBrandTool({u"launcher.exe", u"out/viewer.exe", u"--product-name", u"Vandrel Viewer"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.errors,
+            u"launcher-brand: note: 'out/viewer.exe' keeps launcher.exe's own FileDescription, CompanyName and "
+            u"LegalCopyright; give the product's own with --description, --company and --copyright\n");
+  ASSERT_TRUE(FakeFileBytes(u"out/viewer.exe"));
+  run = RunBrandTool({u"launcher.exe", u"out/other.exe", u"--company", u"Corvenna \u00c9ditions", u"--copyright",
+                      u"\u00a9 2026 Corvenna \u00c9ditions"});
+  EXPECT_EQ(run.errors,
+            u"launcher-brand: note: 'out/other.exe' keeps launcher.exe's own FileDescription; give the product's "
+            u"own with --description\n");
+  run = RunBrandTool({u"launcher.exe", u"out/own.exe", u"--description", u"Views", u"--company", u"C",
+                      u"--copyright", u"\u00a9 C"});
+  EXPECT_EQ(run.errors, u"");
 }
 
 TEST_F(BrandCopy, RefusesTargetsAMakerNeverMeantToReplace) {
@@ -108,6 +223,23 @@ TEST_F(BrandCopy, RefusesTargetsAMakerNeverMeantToReplace) {
   PutFakeFile(u"out/locked.exe", TestProgram(), true);
   PutFakeFile(u"out/notes.exe", "not a program");
   PutFakeFolder(u"out/folder.exe");
+  // Programs that are not launchers: a 32-bit one, a console one, one without
+  // the launcher's texts (its own application).
+  Bytes console = Launcher();
+  StoreU16(console, 0x58 + 68, 3);
+  Bytes application = Launcher();
+  Bytes text;
+  AppendUtf16(text, kLauncherTexts[1]);
+  application.replace(application.find(text), 2, Bytes(2, '\0'));
+  PutFakeFile(u"pe32.exe", TestProgram(true));
+  PutFakeFile(u"console.exe", console);
+  PutFakeFile(u"out/app.exe", application);
+  PutFakeSymbolicLink(u"out/link.exe", u"out/viewer.exe");
+  PutFakeFile(u"out/viewer.exe", TestProgram());
+  PutFakeSymbolicLink(u"out/nowhere.exe", u"out/absent.exe");
+  Bytes deepPng = TestPng(48);
+  deepPng[24] = 16;
+  PutFakeFile(u"deep.ico", TestIconFile({{16, 16, 0, TestBitmap(16, 8)}, {48, 48, 0, deepPng}}));
   const struct {
     std::vector<WideText> arguments;
     WideText line;
@@ -124,6 +256,23 @@ TEST_F(BrandCopy, RefusesTargetsAMakerNeverMeantToReplace) {
       {{u"launcher.exe", u"absent/viewer.exe"}, u"launcher-brand: the target's folder 'absent' does not exist"},
       {{u"launcher.exe", u"out/viewer.exe", u"--icon-from", u"app.ico"},
        u"launcher-brand: 'app.ico' is an icon file: give it with --icon, not --icon-from"},
+      {{u"launcher.exe", u"out/app.exe"},
+       u"launcher-brand: the target 'out/app.exe' is not a launcher copy: choose another TARGET or remove it first"},
+      {{u"launcher.exe", u"console.exe"},
+       u"launcher-brand: the target 'console.exe' is not a launcher copy: choose another TARGET or remove it first"},
+      {{u"out/app.exe", u"out/viewer.exe"},
+       u"launcher-brand: the source 'out/app.exe' is not a launcher: brand launcher.exe or a copy branded from it"},
+      {{u"pe32.exe", u"out/viewer.exe"},
+       u"launcher-brand: the source 'pe32.exe' is not a launcher: brand launcher.exe or a copy branded from it"},
+      {{u"launcher.exe", u"out/link.exe"},
+       u"launcher-brand: the target 'out/link.exe' is a symbolic link; it and the file it names are left as they "
+       u"are: give that file's own path"},
+      {{u"launcher.exe", u"out/nowhere.exe"},
+       u"launcher-brand: the target 'out/nowhere.exe' is a symbolic link; it and the file it names are left as "
+       u"they are: give that file's own path"},
+      {{u"launcher.exe", u"out/viewer.exe", u"--icon", u"deep.ico"},
+       u"launcher-brand: the icon file 'deep.ico' holds a 48x48 PNG image with 16 bits per channel, which "
+       u"Windows' icon functions do not show: save it with 8 bits per channel"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.line));

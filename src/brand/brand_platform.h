@@ -22,7 +22,7 @@ struct FileTooLarge {
   friend bool operator==(const FileTooLarge&, const FileTooLarge&) = default;
 };
 
-// The whole file at `path`, read once, or why not.
+// The whole file at `path`, read once into a buffer of its size, or why not.
 std::variant<Bytes, FileTooLarge, SystemError> ReadFileBytes(const WideText& path, std::size_t largest);
 
 // Whether `error` says the file or a folder on its path does not exist.
@@ -49,9 +49,12 @@ struct FileState {
   FileKind kind = FileKind::kAbsent;
   bool readOnly = false;  // no write permission at all (Linux), FILE_ATTRIBUTE_READONLY (Windows)
   FileIdentity identity;
+  bool link = false;  // `path` itself is a symbolic link (or, on Windows, a junction)
 };
 
-// What is at `path`: nothing, a file or something else (a folder, a device).
+// What is at `path`: nothing, a file or something else (a folder, a device),
+// as the path leads to it through any links; and whether `path` itself is a
+// link, even one that leads nowhere.
 std::variant<FileState, SystemError> InspectFile(const WideText& path);
 
 // The folder of `path` as it writes it: the part before its last separator,
@@ -70,13 +73,59 @@ struct WriteFailure {
 // did; a file created stays behind for the caller to remove.
 std::optional<WriteFailure> WriteNewFile(const WideText& path, std::string_view bytes);
 
-// Puts the file `from` in the place of `to`, replacing it in one step, and
-// waits until the change is on the disk. Keeps the permissions of a file it
-// replaces where the system has them. The error when it fails.
-std::optional<SystemError> MoveFileOver(const WideText& from, const WideText& to);
+enum class ReplaceFailureKind {
+  kBusy,            // another process holds a file for now (a virus scanner does); nothing changed
+  kRefused,         // nothing changed
+  kTargetAtBackup,  // the file replaced now has the backup's name; the replacement kept its own
+};
 
-// Removes the file `path`; nothing happens when it cannot.
-void RemoveFile(const WideText& path);
+struct ReplaceFailure {
+  ReplaceFailureKind kind = ReplaceFailureKind::kRefused;
+  SystemError error = 0;
+  friend bool operator==(const ReplaceFailure&, const ReplaceFailure&) = default;
+};
+
+// What a failure of ReplaceFileW or MoveFileExW with Windows' `error` left:
+// access denied (5), a sharing violation (32), a lock violation (33) and
+// "unable to remove replaced" (1175) are kBusy; "unable to move replacement
+// 2" (1177) is kTargetAtBackup; anything else, "unable to move replacement"
+// (1176) included, is kRefused. The Windows definition and the test
+// definition both read their errors through it.
+constexpr ReplaceFailure WindowsReplaceFailure(SystemError error) {
+  switch (error) {
+    case 5: case 32: case 33: case 1175: return {ReplaceFailureKind::kBusy, error};
+    case 1177: return {ReplaceFailureKind::kTargetAtBackup, error};
+    default: return {ReplaceFailureKind::kRefused, error};
+  }
+}
+
+// Puts the file `replacement` in the place of the existing file `target`.
+// Windows: ReplaceFileW (without REPLACEFILE_WRITE_THROUGH, which Windows
+// does not support), which keeps TARGET's attributes, security and streams
+// and moves it to `backup` on the way; the backup is the caller's to remove.
+// Linux: `replacement` takes TARGET's permission bits but the set-user-ID,
+// set-group-ID and sticky bits, and is renamed over it (`backup` is not
+// used); the folder, opened before the rename, is flushed after it, so that
+// the rename is on the disk, unless it could not be opened or flushed: the
+// rename counts all the same.
+std::optional<ReplaceFailure> ReplaceExistingFile(const WideText& target, const WideText& replacement,
+                                                  const WideText& backup);
+
+// Gives the file `from` the name `to`, where there was no file when the run
+// looked. Windows: MoveFileExW with MOVEFILE_WRITE_THROUGH, which fails if a
+// file of that name has appeared since; Linux: rename, and the folder flushed
+// as ReplaceExistingFile flushes it.
+std::optional<ReplaceFailure> MoveToNewName(const WideText& from, const WideText& to);
+
+// Removes the file `path`; the error when it cannot (IsMissingFile when
+// there is no such file).
+std::optional<SystemError> RemoveFile(const WideText& path);
 
 // This process's identifier.
 std::uint32_t ProcessId();
+
+// A clock that only moves forward, in milliseconds from some start.
+std::uint64_t MonotonicMilliseconds();
+
+// Returns after `milliseconds`.
+void WaitMilliseconds(std::uint32_t milliseconds);

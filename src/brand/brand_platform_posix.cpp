@@ -3,6 +3,7 @@
 // unchanged (DecodeUtf8Escaped).
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -46,26 +47,22 @@ std::variant<Bytes, FileTooLarge, SystemError> ReadFileBytes(const WideText& pat
   } else if (static_cast<std::uint64_t>(status.st_size) > largest) {
     result = FileTooLarge{};
   } else {
-    bytes.reserve(static_cast<std::size_t>(status.st_size));
-    // The file may grow while it is read: stop reading past the limit.
-    for (;;) {
-      const std::size_t had = bytes.size();
-      bytes.resize(had + kChunk);
-      const ssize_t read = ::read(file, bytes.data() + had, kChunk);
-      if (read < 0 && errno == EINTR) {
-        bytes.resize(had);
-        continue;
-      }
+    // Read as large as the file was when opened; a file that shrinks meanwhile
+    // is taken as far as it goes.
+    bytes.resize(static_cast<std::size_t>(status.st_size));
+    std::size_t had = 0;
+    while (had < bytes.size()) {
+      const ssize_t read = ::read(file, bytes.data() + had, bytes.size() - had);
+      if (read < 0 && errno == EINTR) continue;
       if (read < 0) {
         result = LastError();
         break;
       }
-      bytes.resize(had + static_cast<std::size_t>(read));
-      if (read == 0) break;
-      if (bytes.size() > largest) {
-        result = FileTooLarge{};
+      if (read == 0) {
+        bytes.resize(had);
         break;
       }
+      had += static_cast<std::size_t>(read);
     }
   }
   CloseFile(file);
@@ -81,12 +78,17 @@ WideText SystemErrorText(SystemError error) {
 }
 
 std::variant<FileState, SystemError> InspectFile(const WideText& path) {
+  FileState state;
   struct stat status {};
-  if (stat(Native(path).c_str(), &status) != 0) {
-    if (IsMissingFile(LastError())) return FileState{};
+  if (lstat(Native(path).c_str(), &status) != 0) {
+    if (IsMissingFile(LastError())) return state;
     return LastError();
   }
-  FileState state;
+  state.link = S_ISLNK(status.st_mode);
+  if (state.link && stat(Native(path).c_str(), &status) != 0) {
+    if (IsMissingFile(LastError())) return state;
+    return LastError();
+  }
   state.kind = S_ISREG(status.st_mode) ? FileKind::kFile : FileKind::kOther;
   state.readOnly = (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
   state.identity = {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
@@ -110,23 +112,50 @@ std::optional<WriteFailure> WriteNewFile(const WideText& path, std::string_view 
   return std::nullopt;
 }
 
-std::optional<SystemError> MoveFileOver(const WideText& from, const WideText& to) {
+std::optional<ReplaceFailure> ReplaceExistingFile(const WideText& target, const WideText& replacement,
+                                                  const WideText&) {
   struct stat replaced {};
-  if (stat(Native(to).c_str(), &replaced) == 0 && chmod(Native(from).c_str(), replaced.st_mode & 07777) != 0) {
-    return LastError();
+  // The set-ID bits would give the copy its new owner's rights; the sticky
+  // bit means nothing on a file.
+  if (stat(Native(target).c_str(), &replaced) == 0 &&
+      chmod(Native(replacement).c_str(), replaced.st_mode & (S_IRWXU | S_IRWXG | S_IRWXO)) != 0) {
+    return ReplaceFailure{ReplaceFailureKind::kRefused, LastError()};
   }
-  if (rename(Native(from).c_str(), Native(to).c_str()) != 0) return LastError();
-  // The rename is on the disk only once the folder is.
+  return MoveToNewName(replacement, target);
+}
+
+std::optional<ReplaceFailure> MoveToNewName(const WideText& from, const WideText& to) {
+  // A folder that may be written but not read (mode 0333) cannot be opened:
+  // opened before the rename, so that its failure is not taken for the
+  // rename's. The rename is on the disk only once the folder is.
   const int folder = open(Native(FolderOf(to)).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folder < 0) return LastError();
-  // Some file systems cannot sync a folder (EINVAL); there is no more to do on them.
-  const bool synced = fsync(folder) == 0 || errno == EINVAL;
-  const SystemError error = synced ? 0 : LastError();
-  CloseFile(folder);
-  if (!synced) return error;
+  std::optional<ReplaceFailure> failure;
+  if (rename(Native(from).c_str(), Native(to).c_str()) != 0) {
+    failure = ReplaceFailure{ReplaceFailureKind::kRefused, LastError()};
+  } else if (folder >= 0) {
+    // Some file systems cannot flush a folder (EINVAL); the copy is in place
+    // all the same.
+    fsync(folder);
+  }
+  if (folder >= 0) CloseFile(folder);
+  return failure;
+}
+
+std::optional<SystemError> RemoveFile(const WideText& path) {
+  if (unlink(Native(path).c_str()) != 0) return LastError();
   return std::nullopt;
 }
 
-void RemoveFile(const WideText& path) { unlink(Native(path).c_str()); }
-
 std::uint32_t ProcessId() { return static_cast<std::uint32_t>(getpid()); }
+
+std::uint64_t MonotonicMilliseconds() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<std::uint64_t>(now.tv_sec) * 1000 + static_cast<std::uint64_t>(now.tv_nsec) / 1000000;
+}
+
+void WaitMilliseconds(std::uint32_t milliseconds) {
+  timespec left{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000};
+  while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+  }
+}

@@ -39,6 +39,19 @@ std::variant<FileIdentity, SystemError> IdentityOf(HANDLE file) {
                       std::uint64_t{information.nFileIndexHigh} << 32 | information.nFileIndexLow};
 }
 
+// The reparse tag of the reparse point at `path`, or 0 when it cannot be read.
+DWORD ReparseTagOf(const WideText& path) {
+  WIN32_FIND_DATAW found{};
+  const HANDLE search = FindFirstFileW(AsWindowsText(path), &found);
+  if (search == INVALID_HANDLE_VALUE) return 0;
+  FindClose(search);
+  return (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? found.dwReserved0 : 0;
+}
+
+// Symbolic links and junctions lead elsewhere; other reparse points (cloud
+// files, deduplicated files) are files in their own place.
+bool IsLinkTag(DWORD tag) { return tag == IO_REPARSE_TAG_SYMLINK || tag == IO_REPARSE_TAG_MOUNT_POINT; }
+
 }  // namespace
 
 std::variant<Bytes, FileTooLarge, SystemError> ReadFileBytes(const WideText& path, std::size_t largest) {
@@ -63,13 +76,19 @@ std::variant<FileState, SystemError> InspectFile(const WideText& path) {
     return error;
   }
   FileState state;
+  state.link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && IsLinkTag(ReparseTagOf(path));
   state.kind = (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0 ? FileKind::kOther
                                                                                        : FileKind::kFile;
   state.readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
   // Backup semantics open folders too; no access is asked for, so even a file
   // open elsewhere for writing can be identified.
   const HANDLE file = OpenForReading(path, 0, FILE_FLAG_BACKUP_SEMANTICS);
-  if (file == INVALID_HANDLE_VALUE) return GetLastError();
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    // A link that leads nowhere.
+    if (state.link && IsMissingFile(error)) return FileState{FileKind::kAbsent, false, {}, true};
+    return error;
+  }
   const auto identity = IdentityOf(file);
   CloseHandle(file);
   if (const auto* error = std::get_if<SystemError>(&identity)) return *error;
@@ -106,13 +125,29 @@ std::optional<WriteFailure> WriteNewFile(const WideText& path, std::string_view 
   return std::nullopt;
 }
 
-std::optional<SystemError> MoveFileOver(const WideText& from, const WideText& to) {
-  if (!MoveFileExW(AsWindowsText(from), AsWindowsText(to), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return GetLastError();
+std::optional<ReplaceFailure> ReplaceExistingFile(const WideText& target, const WideText& replacement,
+                                                  const WideText& backup) {
+  if (!ReplaceFileW(AsWindowsText(target), AsWindowsText(replacement), AsWindowsText(backup), 0, nullptr,
+                    nullptr)) {
+    return WindowsReplaceFailure(GetLastError());
   }
   return std::nullopt;
 }
 
-void RemoveFile(const WideText& path) { DeleteFileW(AsWindowsText(path)); }
+std::optional<ReplaceFailure> MoveToNewName(const WideText& from, const WideText& to) {
+  if (!MoveFileExW(AsWindowsText(from), AsWindowsText(to), MOVEFILE_WRITE_THROUGH)) {
+    return WindowsReplaceFailure(GetLastError());
+  }
+  return std::nullopt;
+}
+
+std::optional<SystemError> RemoveFile(const WideText& path) {
+  if (!DeleteFileW(AsWindowsText(path))) return GetLastError();
+  return std::nullopt;
+}
 
 std::uint32_t ProcessId() { return GetCurrentProcessId(); }
+
+std::uint64_t MonotonicMilliseconds() { return GetTickCount64(); }
+
+void WaitMilliseconds(std::uint32_t milliseconds) { Sleep(milliseconds); }

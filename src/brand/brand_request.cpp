@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "brand/brand_platform.h"
+#include "brand/utf8_escaped.h"
 #include "launch/text.h"
 #include "launcher_version.h"
 
@@ -44,6 +45,7 @@ WideText FailureMessage(const BrandFailure& failure) {
     std::u16string_view after;
     bool usage = false;
     bool subject = true;
+    std::u16string_view afterDetail = {};  // follows the failure's detail
   };
   constexpr Form kForms[] = {
       {BrandProblem::kUnknownOption, u"unknown option ", u"", true},
@@ -53,7 +55,9 @@ WideText FailureMessage(const BrandFailure& failure) {
       {BrandProblem::kMissingFileArgument, u"SOURCE.exe and TARGET.exe are both needed", u"", true, false},
       {BrandProblem::kExtraArgument, u"unexpected argument ", u"", true},
       {BrandProblem::kMalformedVersion, u"malformed version ",
-       u": four numbers from 0 to 65535 are needed, as in 2.1.0.0"},
+       u": one to four numbers from 0 to 65535 are needed, as in 2.1 or 2.1.0.0"},
+      {BrandProblem::kTextNotWellFormed, u"the text given with ",
+       u" is not well-formed: UTF-8 on Linux, and no unpaired surrogate on Windows"},
       {BrandProblem::kTargetWithoutName, u"the target ", u" names no file"},
       {BrandProblem::kTargetNotExe, u"the target ",
        u" does not end in .exe: a launcher's copy finds its .ini through the .exe in its name"},
@@ -61,6 +65,8 @@ WideText FailureMessage(const BrandFailure& failure) {
       {BrandProblem::kSourceUnreadable, u"cannot read the source ", u""},
       {BrandProblem::kSourceTooLarge, u"the source ", u" is larger than any launcher"},
       {BrandProblem::kSourceNotProgram, u"the source ", u" is not a Windows program"},
+      {BrandProblem::kSourceNotLauncher, u"the source ",
+       u" is not a launcher: brand launcher.exe or a copy branded from it"},
       {BrandProblem::kSourceWithoutResources, u"the source ", u" has no resource section to brand"},
       {BrandProblem::kSourceResourcesMalformed, u"the resources of the source ", u" are malformed"},
       {BrandProblem::kSourceSymbolTable, u"the source ",
@@ -76,6 +82,9 @@ WideText FailureMessage(const BrandFailure& failure) {
       {BrandProblem::kNotAnIcon, u"", u" is not an icon file"},
       {BrandProblem::kIconImageIncomplete, u"the icon file ", u" holds an image whose data is incomplete"},
       {BrandProblem::kIconImagesOverlap, u"the icon file ", u" holds images that overlap"},
+      {BrandProblem::kIconDeepPng, u"the icon file ", u" holds a ", false, true,
+       u" PNG image with 16 bits per channel, which Windows' icon functions do not show: "
+       u"save it with 8 bits per channel"},
       {BrandProblem::kProgramMissing, u"cannot find the program ", u""},
       {BrandProblem::kProgramUnreadable, u"cannot read the program ", u""},
       {BrandProblem::kProgramTooLarge, u"the program ", u" is larger than a Windows program can be"},
@@ -90,15 +99,23 @@ WideText FailureMessage(const BrandFailure& failure) {
       {BrandProblem::kTargetIsSource, u"the target ", u" is the source itself"},
       {BrandProblem::kTargetIsIcon, u"the target ", u" is the icon file itself"},
       {BrandProblem::kTargetIsProgram, u"the target ", u" is the program the icon comes from"},
+      {BrandProblem::kTargetIsLink, u"the target ",
+       u" is a symbolic link; it and the file it names are left as they are: give that file's own path"},
       {BrandProblem::kTargetNotFile, u"the target ", u" is not a file"},
       {BrandProblem::kTargetUnreadable, u"cannot read the existing target ", u""},
       {BrandProblem::kTargetNotProgram, u"the target ", u" exists and is not a Windows program; it is left as it is"},
+      {BrandProblem::kTargetNotLauncher, u"the target ",
+       u" is not a launcher copy: choose another TARGET or remove it first"},
       {BrandProblem::kTargetReadOnly, u"the target ", u" is read-only; it is left as it is"},
       {BrandProblem::kVersionTooLong, u"the texts are too long for the version information of ", u""},
       {BrandProblem::kCopyTooLarge, u"the copy ", u" would be larger than a Windows program can be"},
       {BrandProblem::kTargetFolderMissing, u"the target's folder ", u" does not exist"},
       {BrandProblem::kTargetFolderNotWritable, u"cannot write in the target's folder ", u""},
       {BrandProblem::kTargetNotWritten, u"cannot write the target ", u""},
+      {BrandProblem::kTargetInUse, u"cannot write the target ",
+       u" after trying for 5 seconds: another program may hold it or the copy open; it is left as it was"},
+      {BrandProblem::kTargetLeftAsBackup, u"the target ",
+       u" could not be replaced, nor put back from its backup: rename the file left behind to it"},
       {BrandProblem::kCopyNotVerified, u"the copy written for ",
        u" did not read back as written; the target is left as it was"},
   };
@@ -108,14 +125,37 @@ WideText FailureMessage(const BrandFailure& failure) {
     text += form.before;
     if (form.subject) text += Quoted(failure.subject);
     text += form.after;
+    if (!form.afterDetail.empty()) text += failure.detail + WideText(form.afterDetail);
     if (failure.systemError != 0) text += u" (" + SystemErrorText(failure.systemError) + u")";
     if (form.usage) text += kUsage;
   }
+  for (const WideText& file : failure.leftBehind) text += u"; " + Quoted(file) + u" is left behind";
   return text;
 }
 
 WideText WrittenMessage(const BrandRequest& request) {
   return u"launcher-brand: wrote " + Quoted(request.target) + u" from " + Quoted(request.source);
+}
+
+WideText KeptFieldsNotice(const WideText& target, const std::vector<std::u16string_view>& fields) {
+  constexpr std::pair<std::u16string_view, std::u16string_view> kOptions[] = {
+      {u"FileDescription", u"--description"}, {u"CompanyName", u"--company"}, {u"LegalCopyright", u"--copyright"}};
+  WideText names;
+  WideText options;
+  for (std::size_t index = 0; index < fields.size(); ++index) {
+    const std::u16string_view joint = index == 0 ? u"" : index + 1 == fields.size() ? u" and " : u", ";
+    names.append(joint).append(fields[index]);
+    for (const auto& [field, option] : kOptions) {
+      if (field == fields[index]) options.append(joint).append(option);
+    }
+  }
+  return u"launcher-brand: note: " + Quoted(target) + u" keeps launcher.exe's own " + names +
+         u"; give the product's own with " + options;
+}
+
+WideText BackupLeftNotice(const WideText& backup, std::uint32_t error) {
+  return u"launcher-brand: note: the replaced file's backup " + Quoted(backup) + u" is left behind (" +
+         SystemErrorText(error) + u"): delete it";
 }
 
 WideText HelpText() {
@@ -133,8 +173,12 @@ WideText HelpText() {
          u"  --product-name TEXT      ProductName\n"
          u"  --company TEXT           CompanyName\n"
          u"  --copyright TEXT         LegalCopyright\n"
-         u"  --version A.B.C.D        FileVersion and ProductVersion, four numbers up to 65535\n"
-         u"  -h, --help               this text\n";
+         u"  --version A.B.C.D        FileVersion and ProductVersion: one to four numbers up to\n"
+         u"                           65535, the missing ones 0 (2.1 is 2.1.0.0)\n"
+         u"  -h, --help               this text\n"
+         u"launcher-brand --show FILE\n"
+         u"  prints what Windows shows of FILE: its version strings and numbers, icon groups,\n"
+         u"  whether it carries a signature and whether its header checksum is right\n";
 }
 
 std::variant<BrandRequest, BrandFailure> ParseBrandArguments(const std::vector<WideText>& arguments) {
@@ -148,6 +192,7 @@ std::variant<BrandRequest, BrandFailure> ParseBrandArguments(const std::vector<W
       {u"--company", &request.edits.company},
       {u"--copyright", &request.edits.copyright},
       {u"--version", &version},
+      {u"--show", &request.show},
   };
   const auto slotOf = [&](const WideText& word) -> std::optional<WideText>* {
     for (const auto& [name, field] : options) {
@@ -178,10 +223,25 @@ std::variant<BrandRequest, BrandFailure> ParseBrandArguments(const std::vector<W
     if (at + 1 == arguments.size()) return BrandFailure{BrandProblem::kMissingValue, word};
     *slot = arguments[++at];
   }
+  if (request.show) {
+    for (const auto& [name, field] : options) {
+      if (*field && field != &request.show) return BrandFailure{BrandProblem::kExtraArgument, WideText(name)};
+    }
+    if (!paths.empty()) return BrandFailure{BrandProblem::kExtraArgument, paths.front()};
+    return request;
+  }
   if (request.iconFile && request.iconProgram) {
     return BrandFailure{BrandProblem::kTwoIconSources, u"--icon-from"};
   }
   if (paths.size() < 2) return BrandFailure{BrandProblem::kMissingFileArgument, {}};
+  // The version texts are written into the copy as they are; the paths reach
+  // the system byte for byte.
+  for (const auto& [name, field] : options) {
+    const bool path = field == &request.iconFile || field == &request.iconProgram;
+    if (!path && *field && !IsWellFormedUtf16(**field)) {
+      return BrandFailure{BrandProblem::kTextNotWellFormed, WideText(name)};
+    }
+  }
   if (version) {
     request.edits.version = ParseFileVersion(*version);
     if (!request.edits.version) return BrandFailure{BrandProblem::kMalformedVersion, *version};

@@ -20,6 +20,7 @@ enum class BrandProblem {
   kMissingFileArgument,
   kExtraArgument,
   kMalformedVersion,
+  kTextNotWellFormed,
   kTargetWithoutName,
   kTargetNotExe,
   // The files; the subject is the file's path as given.
@@ -27,6 +28,7 @@ enum class BrandProblem {
   kSourceUnreadable,
   kSourceTooLarge,
   kSourceNotProgram,
+  kSourceNotLauncher,
   kSourceWithoutResources,
   kSourceResourcesMalformed,
   kSourceSymbolTable,
@@ -40,6 +42,7 @@ enum class BrandProblem {
   kNotAnIcon,
   kIconImageIncomplete,
   kIconImagesOverlap,
+  kIconDeepPng,
   kProgramMissing,
   kProgramUnreadable,
   kProgramTooLarge,
@@ -52,15 +55,19 @@ enum class BrandProblem {
   kTargetIsSource,
   kTargetIsIcon,
   kTargetIsProgram,
+  kTargetIsLink,
   kTargetNotFile,
   kTargetUnreadable,
   kTargetNotProgram,
+  kTargetNotLauncher,
   kTargetReadOnly,
   kVersionTooLong,
   kCopyTooLarge,
   kTargetFolderMissing,
   kTargetFolderNotWritable,
   kTargetNotWritten,
+  kTargetInUse,
+  kTargetLeftAsBackup,
   kCopyNotVerified,
 };
 
@@ -68,6 +75,8 @@ struct BrandFailure {
   BrandProblem problem;
   WideText subject;
   std::uint32_t systemError = 0;  // the system's error code where one explains it
+  WideText detail = {};           // a size or count the message gives, where it gives one
+  std::vector<WideText> leftBehind = {};  // files the run made and could not remove
   friend bool operator==(const BrandFailure&, const BrandFailure&) = default;
 };
 
@@ -75,7 +84,7 @@ struct BrandFailure {
 // and with which argument or file (quoted, even when empty; control
 // characters shown as '?'), the system error in parentheses as the platform
 // words it (SystemErrorText) when there is one, and after a command-line
-// problem the usage.
+// problem the usage; then each file left behind, quoted.
 WideText FailureMessage(const BrandFailure& failure);
 
 // What --help prints: the tool, its version and what it does on the first
@@ -89,16 +98,29 @@ struct BrandRequest {
   std::optional<WideText> iconProgram;  // --icon-from
   VersionEdits edits;                   // fileName is TARGET's file name
   bool helpAsked = false;               // --help or -h: nothing else is read
+  std::optional<WideText> show;         // --show FILE: FILE is only read, nothing is written
 };
 
 // The request that `arguments` (the command line's words after the program
 // name) make: two paths, SOURCE then TARGET, and options anywhere, each
 // followed by its value and each given at most once. A word starting with
-// "--" is an option. TARGET must name a file ending in ".exe" in any letter
+// "--" is an option. The texts of the version options must be well-formed
+// UTF-16: no unpaired surrogate, which is what a byte that is not UTF-8
+// becomes on Linux (DecodeUtf8Escaped); paths may be any text. TARGET must name a file ending in ".exe" in any letter
 // case: a launcher's copy finds its configuration through it. "--help" or
 // "-h" where an option may stand asks for help, whatever else is there.
+// "--show FILE" stands alone: no path or other option may come with it.
 std::variant<BrandRequest, BrandFailure> ParseBrandArguments(const std::vector<WideText>& arguments);
 
 // The one line that reports a copy written: "launcher-brand: wrote 'TARGET'
 // from 'SOURCE'", quoted as FailureMessage quotes.
 WideText WrittenMessage(const BrandRequest& request);
+
+// The line that tells the maker that the copy `target` keeps launcher.exe's
+// own value of each of `fields` (FileDescription, CompanyName,
+// LegalCopyright), naming the options that set them.
+WideText KeptFieldsNotice(const WideText& target, const std::vector<std::u16string_view>& fields);
+
+// The line that tells the maker that the backup of the file a copy replaced,
+// `backup`, could not be removed (`error`).
+WideText BackupLeftNotice(const WideText& backup, std::uint32_t error);

@@ -27,6 +27,10 @@ TEST(BrandArguments, PathsComeFirstAndSecondWithOptionsAnywhere) {
   EXPECT_EQ(request.iconProgram, u"--description");  // a value is taken as it is
   EXPECT_FALSE(request.edits.description);
   EXPECT_EQ(std::get<BrandRequest>(Parse({u"a.exe", u"C:viewer.exe"})).edits.fileName, u"viewer.exe");
+  // Paths are taken as they come; texts may hold any character in pairs.
+  const auto bytes = Parse({u"\xdce9.exe", u"b.exe", u"--icon", u"\xdcff.ico", u"--description", u"\U0001D11E"});
+  ASSERT_TRUE(std::holds_alternative<BrandRequest>(bytes));
+  EXPECT_EQ(std::get<BrandRequest>(bytes).source, u"\xdce9.exe");
 }
 
 TEST(BrandArguments, EachMistakeIsNamed) {
@@ -41,7 +45,10 @@ TEST(BrandArguments, EachMistakeIsNamed) {
       {{u"a.exe", u"b.exe", u"--icon"}, {BrandProblem::kMissingValue, u"--icon"}},
       {{u"a.exe", u"b.exe", u"--company", u"A", u"--company", u"B"}, {BrandProblem::kRepeatedOption, u"--company"}},
       {{u"a.exe", u"b.exe", u"--icon", u"x.ico", u"--icon-from", u"c.exe"}, {BrandProblem::kTwoIconSources, u"--icon-from"}},
-      {{u"a.exe", u"b.exe", u"--version", u"1.2.3"}, {BrandProblem::kMalformedVersion, u"1.2.3"}},
+      {{u"a.exe", u"b.exe", u"--version", u"1.2.3.4.5"}, {BrandProblem::kMalformedVersion, u"1.2.3.4.5"}},
+      // A byte that is not UTF-8 arrives on Linux as a lone surrogate.
+      {{u"a.exe", u"b.exe", u"--company", u"Caf\xdce9"}, {BrandProblem::kTextNotWellFormed, u"--company"}},
+      {{u"a.exe", u"b.exe", u"--version", u"2.\xdcb9"}, {BrandProblem::kTextNotWellFormed, u"--version"}},
       {{u"a.exe", u"C:\\Prod\\bin\\"}, {BrandProblem::kTargetWithoutName, u"C:\\Prod\\bin\\"}},
       {{u"a.exe", u"viewer.ini"}, {BrandProblem::kTargetNotExe, u"viewer.ini"}},
       {{u"a.exe", u"viewer.exe.bak"}, {BrandProblem::kTargetNotExe, u"viewer.exe.bak"}},

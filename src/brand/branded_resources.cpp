@@ -6,6 +6,13 @@ namespace {
 
 constexpr std::uint16_t kUsEnglish = 0x0409;
 
+// launcher.exe's own values (res/launcher.rc).
+constexpr std::pair<std::u16string_view, std::u16string_view> kLauncherFields[] = {
+    {u"FileDescription", u"Launches Vandrel products on the Windows platform."},
+    {u"CompanyName", u"Corvenna Systems, Incorporated"},
+    {u"LegalCopyright", u"Copyright \u00a9 2026 Corvenna Systems, Incorporated"},
+};
+
 bool HasType(const Resource& resource, std::uint16_t type) {
   return resource.type.text.empty() && resource.type.id == type;
 }
@@ -91,4 +98,16 @@ std::variant<std::vector<Resource>, BrandFailure> BrandedResources(
     }
   }
   return copy;
+}
+
+std::vector<std::u16string_view> LauncherFieldsKept(const std::vector<Resource>& resources) {
+  std::vector<std::u16string_view> kept;
+  const Resource* version = FirstOfType(resources, kVersionType);
+  const auto root = version ? ParseVersionResource(version->data) : std::nullopt;
+  if (!root) return kept;
+  for (const auto& [field, launcherValue] : kLauncherFields) {
+    const auto values = VersionStrings(*root, field);
+    if (std::find(values.begin(), values.end(), launcherValue) != values.end()) kept.push_back(field);
+  }
+  return kept;
 }

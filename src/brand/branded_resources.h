@@ -40,3 +40,8 @@ std::variant<std::vector<IconImage>, BrandFailure> ShellIconImages(
 std::variant<std::vector<Resource>, BrandFailure> BrandedResources(
     const BrandRequest& request, std::vector<Resource> source,
     const std::optional<std::vector<IconImage>>& icon);
+
+// Which of FileDescription, CompanyName and LegalCopyright hold launcher.exe's
+// own value in a string table of the first version resource among
+// `resources`, in that order: a product's copy would show them as its own.
+std::vector<std::u16string_view> LauncherFieldsKept(const std::vector<Resource>& resources);

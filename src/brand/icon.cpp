@@ -124,6 +124,15 @@ std::optional<std::uint16_t> IconImageBits(std::string_view data) {
   return bits;
 }
 
+std::optional<std::pair<std::uint32_t, std::uint32_t>> SixteenBitPngSize(std::string_view data) {
+  constexpr unsigned char kSixteenBits = 16;
+  if (!data.starts_with(kPngSignature) || data.size() < kPngHeaderSize || data.substr(12, 4) != "IHDR" ||
+      static_cast<unsigned char>(data[24]) != kSixteenBits) {
+    return std::nullopt;
+  }
+  return std::pair(ReadBigEndianU32(data, 16), ReadBigEndianU32(data, 20));
+}
+
 std::variant<std::vector<IconImage>, IconFileProblem> ParseIconFile(std::string_view file) {
   // A file that stops before its header ends is cut short only when what it
   // has agrees with an icon header.
@@ -163,7 +172,7 @@ std::optional<std::vector<IconGroupEntry>> ParseIconGroup(std::string_view group
   if (!std::holds_alternative<std::vector<std::size_t>>(entries)) return std::nullopt;
   std::vector<IconGroupEntry> read;
   for (const std::size_t entry : std::get<std::vector<std::size_t>>(entries)) {
-    read.push_back({FormAt(group, entry), ReadU16(group, entry + 12)});
+    read.push_back({FormAt(group, entry), ReadU16(group, entry + 12), ReadU16(group, entry + 6)});
   }
   return read;
 }

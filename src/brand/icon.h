@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -38,6 +39,7 @@ std::variant<std::vector<IconImage>, IconFileProblem> ParseIconFile(std::string_
 struct IconGroupEntry {
   IconImage form;  // its size and colour count; no data
   std::uint16_t imageId = 0;
+  std::uint16_t bits = 0;  // bits per pixel, as the entry gives them
 };
 
 // The entries of an icon group resource, in order; nullopt when it is not a
@@ -47,6 +49,10 @@ std::optional<std::vector<IconGroupEntry>> ParseIconGroup(std::string_view group
 // The bits per pixel of an icon image, read from its PNG header or bitmap
 // header; nullopt for data that is neither.
 std::optional<std::uint16_t> IconImageBits(std::string_view data);
+
+// The width and height in pixels of a PNG image with 16 bits per channel,
+// which Windows' icon functions do not show; nullopt for any other image.
+std::optional<std::pair<std::uint32_t, std::uint32_t>> SixteenBitPngSize(std::string_view data);
 
 // Whether an icon image holds all that its header promises. A PNG image must
 // hold its chunks from the signature to IEND (bytes after IEND may follow). A

@@ -1,6 +1,7 @@
 #include "brand/pe_image.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -27,6 +28,9 @@ constexpr std::size_t kSectionSizeAt = 8;
 constexpr std::size_t kSectionAddressAt = 12;
 constexpr std::size_t kSectionRawSizeAt = 16;
 constexpr std::size_t kSectionRawAt = 20;
+constexpr std::size_t kSubsystemAt = 68;
+constexpr std::uint16_t kAmd64 = 0x8664;
+constexpr std::uint16_t kGuiSubsystem = 2;
 // Signing pads the file to a multiple of 8 before its certificate table.
 constexpr std::size_t kCertificateAlignment = 8;
 constexpr std::uint64_t kLargestOffset = 0xFFFFFFFF;
@@ -143,6 +147,7 @@ std::optional<PeImage> ReadPeImage(std::string_view file) {
 
   PeImage image;
   image.isProgram = (characteristics & kExecutableImage) != 0 && (characteristics & kDll) == 0;
+  image.machine = ReadU16(file, fileHeaderAt);
   image.hasSymbolTable = ReadU32(file, fileHeaderAt + 8) != 0 || ReadU32(file, fileHeaderAt + 12) != 0;
   image.optionalAt = fileHeaderAt + kFileHeaderSize;
   if (optionalSize < 2 || !FitsWithin(file.size(), image.optionalAt, optionalSize)) return std::nullopt;
@@ -150,6 +155,8 @@ std::optional<PeImage> ReadPeImage(std::string_view file) {
   if (magic != kPe32Magic && magic != kPe32PlusMagic) return std::nullopt;
   const std::size_t countAt = magic == kPe32Magic ? kPe32DirectoryCountAt : kPe32PlusDirectoryCountAt;
   if (optionalSize < countAt + 4) return std::nullopt;
+  image.isPe32Plus = magic == kPe32PlusMagic;
+  image.subsystem = ReadU16(file, image.optionalAt + kSubsystemAt);
   const std::size_t directoryCount = ReadU32(file, image.optionalAt + countAt);
   image.directoriesAt = image.optionalAt + countAt + 4;
   if (directoryCount > kMostDirectories || countAt + 4 + directoryCount * kDirectoryEntrySize > optionalSize) {
@@ -186,6 +193,24 @@ std::optional<PeImage> ReadPeImage(std::string_view file) {
     image.certificateSize = certificate.size;
   }
   return image;
+}
+
+bool IsLauncher(std::string_view file, const PeImage& image) {
+  if (!image.isProgram || image.machine != kAmd64 || !image.isPe32Plus || image.subsystem != kGuiSubsystem) {
+    return false;
+  }
+  const std::uint32_t resources = DirectoryOf(image, kResourceDirectory).address;
+  const auto held = [&](std::u16string_view text) {
+    Bytes wanted;
+    AppendUtf16(wanted, text);
+    return std::any_of(image.sections.begin(), image.sections.end(), [&](const PeSection& section) {
+      const bool holdsResources = resources != 0 && resources >= section.address &&
+                                  resources - section.address < SizeInMemory(section);
+      return !holdsResources && section.rawSize != 0 &&
+             file.substr(section.rawAt, section.rawSize).find(wanted) != std::string_view::npos;
+    });
+  };
+  return std::all_of(std::begin(kLauncherTexts), std::end(kLauncherTexts), held);
 }
 
 PeDirectory DirectoryOf(const PeImage& image, std::size_t index) {

@@ -35,6 +35,9 @@ inline constexpr std::size_t kRelocationDirectory = 5;
 
 struct PeImage {
   bool isProgram = false;       // an executable image, not a DLL
+  std::uint16_t machine = 0;    // 0x8664 for x86-64
+  bool isPe32Plus = false;      // the 64-bit form of the optional header
+  std::uint16_t subsystem = 0;  // 2 for a GUI program
   bool hasSymbolTable = false;  // a COFF symbol table, as debug builds carry
   std::size_t optionalAt = 0;   // the optional header
   std::uint32_t sectionAlignment = 0;
@@ -56,6 +59,17 @@ struct PeImage {
 // table, if any, that ends the file after every section's data. nullopt
 // otherwise. Never reads outside `file`.
 std::optional<PeImage> ReadPeImage(std::string_view file);
+
+// The texts that every launcher's code carries, in UTF-16LE: its error box's
+// caption and the start of its first message. Branding never changes them.
+inline constexpr std::u16string_view kLauncherTexts[] = {u"Application Launch Error",
+                                                          u"Cannot find an EXE in the command line "};
+
+// Whether `image`, read from `file`, is a launcher or a branded copy of one:
+// a PE32+ x86-64 GUI program whose sections other than the resource section
+// hold each of kLauncherTexts in their data. Launchers of older builds pass
+// too, and a program that merely has the launcher's resources does not.
+bool IsLauncher(std::string_view file, const PeImage& image);
 
 // The directory `index`, or an empty one when the image has fewer.
 PeDirectory DirectoryOf(const PeImage& image, std::size_t index);

@@ -158,6 +158,27 @@ TEST(PeImage, FilesItCannotReadOrRewriteAreNamed) {
   }
 }
 
+TEST(PeImage, ALauncherIsA64BitGuiProgramWithItsTextsOutsideItsResources) {
+  const auto isLauncher = [](const Bytes& file) {
+    const auto image = ReadPeImage(file);
+    return image && IsLauncher(file, *image);
+  };
+  const Bytes program = TestProgram();
+  EXPECT_TRUE(isLauncher(program));
+  EXPECT_FALSE(isLauncher(TestProgram(true)));
+  EXPECT_FALSE(isLauncher(With(program, kOptionalAt + 68, 3))) << "a console program";
+  EXPECT_FALSE(isLauncher(With(program, 0x54, 0x20220000 | 240))) << "a DLL";
+  // The texts in its resources alone, as any program could hold them.
+  Bytes texts;
+  for (const std::u16string_view text : kLauncherTexts) AppendUtf16(texts, text);
+  Bytes bare = program;
+  bare.replace(0x410, texts.size(), Bytes(texts.size(), '\xC3'));
+  EXPECT_FALSE(isLauncher(bare));
+  const auto withTexts = Rewritten(bare, {Of(16, {1, {}}, texts)});
+  ASSERT_TRUE(std::holds_alternative<Bytes>(withTexts));
+  EXPECT_FALSE(isLauncher(std::get<Bytes>(withTexts)));
+}
+
 TEST(PeImage, ChecksumFoldsCarriesSkipsItsFieldAndAddsTheLength) {
   EXPECT_EQ(ImageChecksum("\xFF\xFF\xFF\xFF\x01", 100), 1u + 5);
   EXPECT_EQ(ImageChecksum("\x12\x34\x56\x78\x01\x00"s, 0), 1u + 6);

@@ -21,6 +21,14 @@ void AppendUtf8(std::string& out, std::uint32_t codePoint) {
   }
 }
 
+bool IsSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDFFF; }
+
+// Whether a high surrogate at `at` is followed by a low one.
+bool IsPairAt(std::u16string_view text, std::size_t at) {
+  return text[at] >= 0xD800 && text[at] <= 0xDBFF && at + 1 < text.size() && text[at + 1] >= 0xDC00 &&
+         text[at + 1] <= 0xDFFF;
+}
+
 }  // namespace
 
 WideText DecodeUtf8Escaped(std::string_view bytes) {
@@ -43,15 +51,24 @@ std::string EncodeUtf8Escaped(std::u16string_view text) {
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char16_t unit = text[i];
-    const bool pair = unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-                      text[i + 1] <= 0xDFFF;
-    if (pair) {
+    if (IsPairAt(text, i)) {
       AppendUtf8(out, 0x10000 + ((unit - 0xD800u) << 10) + (text[++i] - 0xDC00u));
     } else if (unit >= kEscapedByte + 0x80 && unit <= kEscapedByte + 0xFF) {
       out.push_back(static_cast<char>(unit - kEscapedByte));
     } else {
-      AppendUtf8(out, unit >= 0xD800 && unit <= 0xDFFF ? 0xFFFDu : unit);
+      AppendUtf8(out, IsSurrogate(unit) ? 0xFFFDu : unit);
     }
   }
   return out;
+}
+
+bool IsWellFormedUtf16(std::u16string_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (IsPairAt(text, i)) {
+      ++i;
+    } else if (IsSurrogate(text[i])) {
+      return false;
+    }
+  }
+  return true;
 }

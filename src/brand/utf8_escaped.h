@@ -17,3 +17,7 @@ WideText DecodeUtf8Escaped(std::string_view bytes);
 // The UTF-8 form of `text`, with U+DC80 to U+DCFF standing alone turned back
 // into the bytes they stand for, and any other unpaired surrogate into U+FFFD.
 std::string EncodeUtf8Escaped(std::u16string_view text);
+
+// Whether `text` is well-formed UTF-16: every surrogate is half of a pair. A
+// byte that DecodeUtf8Escaped could not decode makes it fail.
+bool IsWellFormedUtf16(std::u16string_view text);

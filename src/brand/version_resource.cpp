@@ -145,6 +145,24 @@ std::optional<Bytes> SerializeVersionResource(const VersionBlock& root) {
   return out;
 }
 
+std::vector<WideText> VersionStrings(const VersionBlock& root, std::u16string_view key) {
+  std::vector<WideText> values;
+  for (const VersionBlock& info : root.children) {
+    if (info.key != kStringFileInfo) continue;
+    for (const VersionBlock& table : info.children) {
+      for (const VersionBlock& string : table.children) {
+        if (string.key != key) continue;
+        WideText value;
+        for (std::size_t at = 0; at + 1 < string.value.size() && ReadU16(string.value, at) != 0; at += 2) {
+          value.push_back(ReadU16(string.value, at));
+        }
+        values.push_back(std::move(value));
+      }
+    }
+  }
+  return values;
+}
+
 std::variant<Bytes, VersionProblem> EditVersionResource(std::optional<std::string_view> source,
                                                         const VersionEdits& edits) {
   std::optional<VersionBlock> parsed = source ? ParseVersionResource(*source) : NewVersionResource();
@@ -205,6 +223,6 @@ std::optional<FileVersion> ParseFileVersion(std::u16string_view text) {
       return std::nullopt;
     }
   }
-  if (part != version.size()) return std::nullopt;
+  // The parts not given stay 0.
   return version;
 }

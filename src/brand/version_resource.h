@@ -32,6 +32,10 @@ std::optional<VersionBlock> ParseVersionResource(std::string_view resource);
 // nullopt when a block would be longer than its 16-bit length can say.
 std::optional<Bytes> SerializeVersionResource(const VersionBlock& root);
 
+// The values of the string `key` in the string tables of `root`'s
+// StringFileInfo, in their order, each up to its first NUL.
+std::vector<WideText> VersionStrings(const VersionBlock& root, std::u16string_view key);
+
 // A version's four numbers, most significant first.
 using FileVersion = std::array<std::uint16_t, 4>;
 
@@ -60,6 +64,7 @@ enum class VersionProblem {
 std::variant<Bytes, VersionProblem> EditVersionResource(std::optional<std::string_view> source,
                                                         const VersionEdits& edits);
 
-// "A.B.C.D", each part a decimal number from 0 to 65535 (leading zeros
-// allowed); nullopt for anything else.
+// "A", "A.B", "A.B.C" or "A.B.C.D", each part a decimal number from 0 to
+// 65535 (leading zeros allowed), the parts not given 0; nullopt for anything
+// else.
 std::optional<FileVersion> ParseFileVersion(std::u16string_view text);

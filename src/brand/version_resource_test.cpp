@@ -92,10 +92,12 @@ TEST(VersionResource, MalformedSourcesAndOverlongTextsAreRefused) {
               (std::variant<Bytes, VersionProblem>(VersionProblem::kTooLong)));
 }
 
-TEST(VersionResource, VersionsAreFourNumbersUpTo65535) {
+TEST(VersionResource, VersionsAreOneToFourNumbersUpTo65535PaddedWithZeros) {
   EXPECT_EQ(ParseFileVersion(u"2.1.0.7"), (FileVersion{2, 1, 0, 7}));
   EXPECT_EQ(ParseFileVersion(u"065535.0.00.1"), (FileVersion{65535, 0, 0, 1}));
-  for (const char16_t* bad : {u"", u"1.2.3", u"1.2.3.4.5", u"1.2.3.65536", u"1..3.4", u"1.2.3.4.",
+  EXPECT_EQ(ParseFileVersion(u"2.1"), (FileVersion{2, 1, 0, 0}));
+  EXPECT_EQ(ParseFileVersion(u"7"), (FileVersion{7, 0, 0, 0}));
+  for (const char16_t* bad : {u"", u".", u"2.", u"1.2.3.4.5", u"1.2.3.65536", u"1..3.4", u"1.2.3.4.",
                               u" 1.2.3.4", u"+1.2.3.4", u"1.2.3.x", u"99999999999.1.1.1"}) {
     EXPECT_FALSE(ParseFileVersion(bad)) << testing::PrintToString(WideText(bad));
   }

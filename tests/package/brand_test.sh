@@ -3,9 +3,11 @@
 # what it was given, comes out the same from the same inputs and byte for byte
 # the same from the Linux build as from the Windows build under Wine; Windows'
 # own readers take its version details and icon; a copy branded from the demo
-# application's icon passes end-to-end cases; and a signed launcher's copy
+# application's icon passes end-to-end cases, and both builds tell when a copy
+# keeps launcher.exe's own version texts; and a signed launcher's copy
 # comes unsigned, then takes and verifies the maker's signature from the
-# build's signing step.
+# build's signing step. --show prints the same of the demo's copy from both
+# builds, line for line what Windows' own functions read of it under Wine.
 #
 #   brand_test.sh SOURCE_DIR LAUNCHER BRAND NATIVE_BRAND E2E_TEST APPLICATION VERSION_INFO
 set -eu
@@ -42,7 +44,8 @@ set -- --description "Vandrel Viewer: views Vandrel files ✓ 日本語" --produ
 icon="$source_dir/res/launcher-full.ico"
 for copy in first second; do
   mkdir "$work/$copy"
-  "$wine_run" "$brand" "$launcher" "$work/$copy/viewer.exe" --icon "$icon" "$@"
+  "$wine_run" "$brand" "$launcher" "$work/$copy/viewer.exe" --icon "$icon" "$@" 2>"$work/notices.txt"
+  [ ! -s "$work/notices.txt" ] || { cat "$work/notices.txt"; fail "a copy with its own version texts has notices"; }
 done
 mkdir "$work/native"
 "$native_brand" "$launcher" "$work/native/viewer.exe" --icon "$icon" "$@"
@@ -58,11 +61,33 @@ grep -qx "ProductName: Vandrel Viewer" "$work/version.txt" &&
   { cat "$work/version.txt"; fail "Windows does not read the copy's version details"; }
 echo "GetFileVersionInfoW reads: $(grep ProductName "$work/version.txt")"
 
+# Given its name and version alone, a copy keeps launcher.exe's own
+# description, company and copyright, and both builds say so; a version of
+# two numbers is padded with zeros.
 mkdir "$work/from"
-"$native_brand" "$launcher" "$work/from/viewer.exe" --icon-from "$application" --product-name "Vandrel Viewer"
-inspect "$work/from/viewer.exe" "$launcher" "$application" --product-name "Vandrel Viewer"
+"$native_brand" "$launcher" "$work/from/viewer.exe" --icon-from "$application" --product-name "Vandrel Viewer" \
+  --version 2.1 2>"$work/notice-linux.txt"
+inspect "$work/from/viewer.exe" "$launcher" "$application" --product-name "Vandrel Viewer" --version 2.1
+"$wine_run" "$brand" "$launcher" "$work/from/other.exe" --product-name "Vandrel Viewer" 2>"$work/notice-windows.txt"
+for build in linux windows; do
+  [ "$build" = linux ] && copy="$work/from/viewer.exe" || copy="$work/from/other.exe"
+  notice="launcher-brand: note: '$copy' keeps launcher.exe's own FileDescription, CompanyName and LegalCopyright; give the product's own with --description, --company and --copyright"
+  [ "$(cat "$work/notice-$build.txt")" = "$notice" ] || { cat "$work/notice-$build.txt"; fail "the $build build's notice"; }
+done
+cat "$work/notice-linux.txt"
 "$wine_run" "$e2e_test" "$work/from/viewer.exe" "$application" \
   --gtest_filter='LauncherEndToEnd.TypicalRun*:LauncherEndToEnd.Forwards*:LauncherEndToEnd.ConfigurationProblems*:LauncherEndToEnd.ApplicationFailures*:PlantedDll.*:ShellIcon.*'
+
+mkdir "$work/demo"
+"$native_brand" "$launcher" "$work/demo/viewer.exe" --icon-from "$application" \
+  --description "Vandrel Viewer" --product-name "Vandrel Viewer" --version 2.1.0.0 >/dev/null
+"$native_brand" --show "$work/demo/viewer.exe" >"$work/show-linux.txt"
+"$wine_run" "$brand" --show "$work/demo/viewer.exe" >"$work/show-windows.txt"
+cmp "$work/show-linux.txt" "$work/show-windows.txt" || fail "the two builds show the demo's copy differently"
+"$wine_run" "$version_info" "$work/demo/viewer.exe" >"$work/windows-reads.raw"
+tr -d '\r' <"$work/windows-reads.raw" | sort >"$work/windows-reads.txt"
+sort "$work/show-linux.txt" | diff - "$work/windows-reads.txt" || fail "--show differs from what Windows reads"
+echo "--show prints what Windows reads of the demo's copy, $(wc -l <"$work/show-linux.txt") lines"
 
 . "$source_dir/tests/package/throwaway_signer.sh"
 export LAUNCHER_SIGN_PFX="$work/signer.pfx" LAUNCHER_SIGN_PASSWORD="$password"

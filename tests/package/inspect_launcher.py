@@ -4,7 +4,7 @@ version information and icons, read from the file with pefile.
     /usr/bin/python3 inspect_launcher.py LAUNCHER [VERSION]
     /usr/bin/python3 inspect_launcher.py --tool BRAND VERSION
     /usr/bin/python3 inspect_launcher.py --branded COPY SOURCE ICON [--description TEXT]
-        [--product-name TEXT] [--company TEXT] [--copyright TEXT] [--version A.B.C.D]
+        [--product-name TEXT] [--company TEXT] [--copyright TEXT] [--version A[.B[.C[.D]]]]
 
 Prints what it read, one item a line, and exits 1 after listing every item
 that differs from what the launcher must carry. VERSION is the project
@@ -422,7 +422,9 @@ def check_branded(pe, source, options, report):
                  resources_of_type(pe, pefile.RESOURCE_TYPE["RT_MANIFEST"]) ==
                  resources_of_type(source, pefile.RESOURCE_TYPE["RT_MANIFEST"]), True)
 
-    version = options.version or fixed_version_text(source)
+    # launcher-brand pads a version of fewer than four numbers with zeros.
+    version = ".".join((options.version.split(".") + ["0"] * 3)[:4]) if options.version else None
+    version = version or fixed_version_text(source)
     strings = source_strings(source)
     strings.update({key: getattr(options, option)
                     for option, key in BRANDED_STRINGS.items() if getattr(options, option) is not None})

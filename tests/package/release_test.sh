@@ -1,25 +1,32 @@
 #!/bin/sh
 # The release's packing step on this build: two packs give the same bytes,
-# holding exactly the release's files with the commit's time, fixed modes and
-# no owner, and gzip's header no name or time; SHA256SUMS checks; the
-# unpacked example, pointed at the probe, starts it under Wine; a signed
+# each archive unpacking into a folder of its own that holds exactly the
+# release's files and folders with the commit's time, fixed modes and no
+# owner, and gzip's header no name or time; SHA256SUMS checks; the archives'
+# guide names no build-tree path and keeps the order of a maker's work; the
+# unpacked example, pointed at the probe, starts it under Wine; a maker's
+# project built against the unpacked Linux archive brands the launcher and
+# writes its .ini as the tool would, does nothing when nothing changed and
+# brands again when the icon did, with Ninja and with Makefiles, and the
+# archive's sign.cmake signs that copy under its product name; a signed
 # build's archives drop "-unsigned" and a half-signed one is refused; and
 # scripts/release refuses a work tree with uncommitted changes.
 #
-#   release_test.sh SOURCE_DIR LAUNCHER BRAND NATIVE_BRAND APPLICATION VERSION
+#   release_test.sh SOURCE_DIR LAUNCHER BRAND NATIVE_BRAND APPLICATION VERSION PACKAGE_DIR
 set -eu
-source_dir=$1 launcher=$2 brand=$3 native_brand=$4 application=$5 version=$6
+source_dir=$1 launcher=$2 brand=$3 native_brand=$4 application=$5 version=$6 package_dir=$7
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-unset LAUNCHER_SIGN_PFX LAUNCHER_SIGN_PASSWORD
+unset LAUNCHER_SIGN_PFX LAUNCHER_SIGN_PASSWORD LAUNCHER_SIGN_PASSWORD_FILE LAUNCHER_SIGN_TIMESTAMP_URL
 
 fail() { echo "FAILED: $*" >&2; exit 1; }
 
 # pack DIST OUTPUT: the packing step of scripts/release.
 pack() { python3 "$source_dir/scripts/pack_release.py" "$source_dir" "$1" "$version" "$2"; }
-# Each entry of a zip or tar.gz: name, mode and time, in the archive's order.
+# Each entry of a zip or tar.gz: name, mode and time, in the archive's order;
+# for a tar.gz also its kind, owner and group.
 entries() {
-  python3 - "$1" <<'EOF'
+  python3 - "$1" <<'EOF2'
 import sys, tarfile, time, zipfile
 if sys.argv[1].endswith(".zip"):
     for info in zipfile.ZipFile(sys.argv[1]).infolist():
@@ -27,19 +34,43 @@ if sys.argv[1].endswith(".zip"):
 else:
     for info in tarfile.open(sys.argv[1]):
         stamp = time.strftime("%Y-%m-%d %H:%M:%S", time.gmtime(info.mtime))
-        print(info.name, oct(info.mode), stamp, info.uid, info.gid, repr(info.uname), repr(info.gname))
-EOF
+        kind = "folder" if info.isdir() else "file"
+        print(info.name, kind, oct(info.mode), stamp, info.uid, info.gid, repr(info.uname), repr(info.gname))
+EOF2
 }
+# listed TOP MODE TIME [EXTRA]: the entries an archive should list for its
+# folder TOP, read as "path mode-kind" lines from the standard input (folders
+# end in "/"), sorted as the archive sorts them, with MODE's form of each kind
+# (MODE is a command that prints it), TIME and EXTRA.
+listed() {
+  folder=$1 form=$2 stamp=$3 extra=${4:-}
+  { echo "$folder/ folder"; sed "s|^|$folder/|"; } | LC_ALL=C sort | while read -r name kind; do
+    echo "$name $($form "$name" "$kind") $stamp$extra"
+  done
+}
+# The files both archives hold, then each one's own, as "path kind".
+makers_files() {
+  printf '%s\n' "CHANGELOG.md file" "LICENSE file" "README.md file" "THIRD-PARTY-NOTICES.txt file" \
+    "launcher.exe program" "lib/ folder" "lib/cmake/ folder" "lib/cmake/Launcher/ folder" \
+    "lib/cmake/Launcher/LauncherConfig.cmake file" "lib/cmake/Launcher/LauncherConfigVersion.cmake file" \
+    "sign.cmake file"
+}
+# A zip records a Unix file type with the mode; a tar entry its kind apart.
+zip_mode() { case $2 in folder) echo 0o40755 ;; program) echo 0o100755 ;; *) echo 0o100644 ;; esac; }
+tar_mode() { case $2 in folder) echo "folder 0o755" ;; program) echo "file 0o755" ;; *) echo "file 0o644" ;; esac; }
 
 SOURCE_DATE_EPOCH=$(git -C "$source_dir" log -1 --format=%ct)
 export SOURCE_DATE_EPOCH
-mkdir "$work/dist"
+mkdir -p "$work/dist/lib/cmake"
 cp "$launcher" "$brand" "$work/dist/"
 cp "$native_brand" "$work/dist/launcher-brand"
+cp -R "$package_dir" "$work/dist/lib/cmake/Launcher"
 pack "$work/dist" "$work/first"
 pack "$work/dist" "$work/second" >/dev/null
-zip=launcher-$version-windows-x64-unsigned.zip
-tarball=launcher-brand-$version-linux-x86_64-unsigned.tar.gz
+top=launcher-$version-windows-x64-unsigned
+tarball_top=launcher-brand-$version-linux-x86_64-unsigned
+zip=$top.zip
+tarball=$tarball_top.tar.gz
 [ "$(LC_ALL=C ls "$work/first")" = "$(printf '%s\n' SHA256SUMS "$zip" "$tarball")" ] ||
   fail "dist/release holds $(ls "$work/first")"
 for file in SHA256SUMS "$zip" "$tarball"; do
@@ -50,43 +81,54 @@ done
 # A zip entry's time counts even seconds.
 when=$(date -u -d "@$((SOURCE_DATE_EPOCH / 2 * 2))" '+%Y-%m-%d %H:%M:%S')
 entries "$work/first/$zip" >"$work/entries"
-for name in CHANGELOG.md LICENSE README.md THIRD-PARTY-NOTICES.txt example/README.txt \
-    example/notepad.ini launcher-brand.exe launcher.exe; do
-  case $name in *.exe) mode=0o100755 ;; *) mode=0o100644 ;; esac
-  echo "$name $mode $when"
-done | diff - "$work/entries" || fail "the zip's entries differ from the release's files"
+{ makers_files; printf '%s\n' "example/ folder" "example/README.txt file" "example/notepad.ini file" \
+    "launcher-brand.exe program"; } | listed "$top" zip_mode "$when" |
+  diff - "$work/entries" || fail "the zip's entries differ from the release's files"
 
 python3 -m zipfile -e "$work/first/$zip" "$work/unpacked"
-cmp "$launcher" "$work/unpacked/launcher.exe"
-cmp "$brand" "$work/unpacked/launcher-brand.exe"
-for file in README.md LICENSE THIRD-PARTY-NOTICES.txt CHANGELOG.md; do
-  cmp "$source_dir/$file" "$work/unpacked/$file"
-done
-printf 'C:\\Windows\\System32\\notepad.exe\r\n' | cmp - "$work/unpacked/example/notepad.ini"
+[ "$(ls "$work/unpacked")" = "$top" ] || fail "the zip does not unpack into $top/"
+windows="$work/unpacked/$top"
+cmp "$launcher" "$windows/launcher.exe"
+cmp "$brand" "$windows/launcher-brand.exe"
+printf 'C:\\Windows\\System32\\notepad.exe\r\n' | cmp - "$windows/example/notepad.ini"
 
 # The tarball: its entries keep the commit's time to the second.
 when=$(date -u -d "@$SOURCE_DATE_EPOCH" '+%Y-%m-%d %H:%M:%S')
 entries "$work/first/$tarball" >"$work/entries"
-for name in LICENSE THIRD-PARTY-NOTICES.txt launcher-brand; do
-  case $name in launcher-brand) mode=0o755 ;; *) mode=0o644 ;; esac
-  echo "$name $mode $when 0 0 '' ''"
-done | diff - "$work/entries" || fail "the tarball's entries differ from the release's files"
+{ makers_files; echo "launcher-brand program"; } | listed "$tarball_top" tar_mode "$when" " 0 0 '' ''" |
+  sed 's|/ folder| folder|' | diff - "$work/entries" || fail "the tarball's entries differ from the release's files"
 # gzip's header: flags (no file name), then a time of 0.
 [ "$(od -An -tx1 -j3 -N5 "$work/first/$tarball" | tr -d ' ')" = 0000000000 ] ||
   fail "gzip stored a name or time"
 mkdir "$work/linux"
 tar -xzf "$work/first/$tarball" -C "$work/linux"
-cmp "$native_brand" "$work/linux/launcher-brand"
-for file in LICENSE THIRD-PARTY-NOTICES.txt; do
-  cmp "$source_dir/$file" "$work/linux/$file"
+linux="$work/linux/$tarball_top"
+cmp "$native_brand" "$linux/launcher-brand"
+cmp "$launcher" "$linux/launcher.exe"
+[ "$(stat -c %a "$linux" "$linux/lib/cmake/Launcher" | sort -u)" = 755 ] || fail "a folder is not unpacked with mode 755"
+for folder in "$windows" "$linux"; do
+  for file in LICENSE THIRD-PARTY-NOTICES.txt CHANGELOG.md; do
+    cmp "$source_dir/$file" "$folder/$file"
+  done
+  cmp "$source_dir/package/README.md" "$folder/README.md"
+  cmp "$source_dir/cmake/sign.cmake" "$folder/sign.cmake"
+  cmp "$source_dir/package/LauncherConfig.cmake" "$folder/lib/cmake/Launcher/LauncherConfig.cmake"
+  cmp "$package_dir/LauncherConfigVersion.cmake" "$folder/lib/cmake/Launcher/LauncherConfigVersion.cmake"
 done
+
+# The guide is for someone with only an archive, in the order of the work.
+guide="$linux/README.md"
+if grep -nE '(^|[^[:alnum:]])(dist|scripts|build)/' "$guide"; then fail "the guide names a build-tree path"; fi
+printf '## %s\n' "What is inside" "Checking the download" "Making a starter" "Branding" "Signing" \
+  "What to ship" "What your users may see" "The CMake package" >"$work/sections"
+grep '^## ' "$guide" | diff - "$work/sections" || fail "the guide's sections are not in the order of a maker's work"
 
 # example/README.txt: launcher.exe copied beside the .ini as notepad.exe, the
 # .ini naming the probe by its full path, and notepad.exe started with an
 # argument.
-example="$work/unpacked/example"
+example="$windows/example"
 grep -q "name the copy notepad.exe" "$example/README.txt" || fail "README.txt no longer says how"
-cp "$work/unpacked/launcher.exe" "$example/notepad.exe"
+cp "$windows/launcher.exe" "$example/notepad.exe"
 mkdir "$work/unpacked/probe"
 cp "$application" "$work/unpacked/probe/app.exe"
 windows_path() { printf 'Z:%s' "$1" | tr / '\\'; }
@@ -106,6 +148,69 @@ grep -qxF "directory: $(windows_path "$example")" "$received" || fail "the probe
 
 . "$source_dir/tests/package/throwaway_signer.sh"
 export LAUNCHER_SIGN_PFX="$work/signer.pfx" LAUNCHER_SIGN_PASSWORD="$password"
+
+# The guide's CMake project, built against the unpacked Linux archive with
+# Ninja and with Makefiles: its copy, and one whose description holds ';', '['
+# and a backslash, are byte for byte the ones the archive's tool writes from
+# the same arguments, the .ini the template's one line with CR LF; a build
+# with nothing changed writes nothing, one with a newer icon brands again; the
+# archive's sign.cmake signs the copy under its product name.
+maker="$work/maker"
+mkdir -p "$maker/icons"
+sed -n '/^```cmake$/,/^```$/p' "$guide" | sed '1d;$d' >"$maker/CMakeLists.txt"
+grep -q launcher_add_copy "$maker/CMakeLists.txt" || fail "the guide shows no CMake project"
+# A second copy, whose text and path hold what a list or a shell would split.
+odd='Viewer [beta; "tools" \ $HOME é'
+printf '%s\n' 'launcher_add_copy(odd_starter OUTPUT "stage/odd dir/odd.exe"' \
+  "  DESCRIPTION [=[$odd]=])" >>"$maker/CMakeLists.txt"
+"$linux/launcher-brand" "$linux/launcher.exe" "$work/odd.exe" --description "$odd" >/dev/null
+cp "$source_dir/demo/app.ico" "$maker/icons/viewer.ico"
+"$linux/launcher-brand" "$linux/launcher.exe" "$work/viewer.exe" --icon "$maker/icons/viewer.ico" \
+  --product-name "Vandrel Viewer" --description "Vandrel Viewer" --company "Corvenna Éditions" \
+  --copyright "© 2026 Corvenna Éditions" --version 2.1.0.0 >/dev/null
+# written FILE: which file the path names, and when it was written; branding
+# puts a new file in its place.
+written() { stat -c '%i %Y' "$1"; }
+for generator in Ninja "Unix Makefiles"; do
+  build="$maker/build-$(echo "$generator" | tr -d ' ')"
+  copy="$build/stage/bin/viewer.exe"
+  cmake -S "$maker" -B "$build" -G "$generator" -DCMAKE_PREFIX_PATH="$linux" >/dev/null
+  cmake --build "$build" >"$work/build.log"
+  cmp "$work/viewer.exe" "$copy" || fail "$generator: the package's copy differs from the tool's"
+  cmp "$work/odd.exe" "$build/stage/odd dir/odd.exe" || fail "$generator: a text did not reach the tool as written"
+  printf '"[..]\\rt\\app.exe" -home "[.]"\r\n' | cmp - "$build/stage/bin/viewer.ini" ||
+    fail "$generator: the .ini does not hold the template's line"
+  before=$(written "$copy")
+  cmake --build "$build" >"$work/build.log"
+  if grep "launcher-brand: wrote" "$work/build.log" || [ "$(written "$copy")" != "$before" ]; then
+    fail "$generator: a build with nothing changed branded the copy again"
+  fi
+  touch "$maker/icons/viewer.ico"
+  cmake --build "$build" >"$work/build.log"
+  grep -q "launcher-brand: wrote" "$work/build.log" && [ "$(written "$copy")" != "$before" ] ||
+    fail "$generator: a newer icon did not brand the copy again"
+  echo "$generator: branded, then nothing to do, then branded again for a newer icon"
+done
+"$linux/launcher-brand" --show "$copy" | tee "$work/show.txt"
+grep -qx "ProductName: Vandrel Viewer" "$work/show.txt" || fail "the copy is not the guide's product"
+cmake -DFILE="$copy" -P "$linux/sign.cmake" | tee "$work/sign.log"
+grep -qF "as 'Vandrel Viewer' (its ProductName)" "$work/sign.log" || fail "sign.cmake did not read the ProductName"
+if cmake -DFILE="$copy" -DLAUNCHER_BRAND="$work/absent" -P "$linux/sign.cmake" >"$work/sign.log" 2>&1; then
+  fail "sign.cmake signed with a branding tool that does not exist"
+fi
+grep -qF "the branding tool '$work/absent' does not exist" "$work/sign.log" || fail "sign.cmake does not name the tool"
+verify "$copy"
+"$linux/launcher-brand" --show "$copy" | grep -qx "Signature: yes" || fail "--show does not see the signature"
+
+# Without this host's tool the package is not found, and says where it is.
+cp -R "$linux" "$work/no-tool"
+rm "$work/no-tool/launcher-brand"
+if cmake -S "$maker" -B "$work/no-tool-build" -DCMAKE_PREFIX_PATH="$work/no-tool" >"$work/no-tool.log" 2>&1; then
+  fail "the package was found without launcher-brand"
+fi
+grep -q "Launcher_FOUND to FALSE" "$work/no-tool.log" && grep -q "launcher-brand-$version-linux-x86_64.tar.gz" \
+  "$work/no-tool.log" || { cat "$work/no-tool.log"; fail "the package does not name the archive with the tool"; }
+
 cmake -DFILE="$work/dist/launcher.exe" -P "$source_dir/cmake/sign.cmake"
 if pack "$work/dist" "$work/half" 2>"$work/half.log"; then fail "a half-signed release was packed"; fi
 cat "$work/half.log"
