@@ -167,7 +167,7 @@ printf '%s\n' 'launcher_add_copy(odd_starter OUTPUT "stage/odd dir/odd.exe"' \
 cp "$source_dir/demo/app.ico" "$maker/icons/viewer.ico"
 "$linux/launcher-brand" "$linux/launcher.exe" "$work/viewer.exe" --icon "$maker/icons/viewer.ico" \
   --product-name "Vandrel Viewer" --description "Vandrel Viewer" --company "Corvenna Éditions" \
-  --copyright "© 2026 Corvenna Éditions" --version 2.1.0.0 >/dev/null
+  --copyright "© 2026 Corvenna Éditions" --version 2.1 >/dev/null
 # written FILE: which file the path names, and when it was written; branding
 # puts a new file in its place.
 written() { stat -c '%i %Y' "$1"; }
@@ -193,6 +193,7 @@ for generator in Ninja "Unix Makefiles"; do
 done
 "$linux/launcher-brand" --show "$copy" | tee "$work/show.txt"
 grep -qx "ProductName: Vandrel Viewer" "$work/show.txt" || fail "the copy is not the guide's product"
+grep -qx "Fixed file version: 2.1.0.0" "$work/show.txt" || fail "the guide's VERSION 2.1 is not 2.1.0.0"
 cmake -DFILE="$copy" -P "$linux/sign.cmake" | tee "$work/sign.log"
 grep -qF "as 'Vandrel Viewer' (its ProductName)" "$work/sign.log" || fail "sign.cmake did not read the ProductName"
 if cmake -DFILE="$copy" -DLAUNCHER_BRAND="$work/absent" -P "$linux/sign.cmake" >"$work/sign.log" 2>&1; then
