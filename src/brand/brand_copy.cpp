@@ -57,7 +57,7 @@ BrandProblem SourceProblem(ResourceRewriteProblem problem) {
 }
 
 std::variant<Program, BrandFailure> ReadSource(const WideText& path) {
-  auto file = ReadInput(path, kLargestProgram, kSourceMissing, kSourceTooLarge, kSourceUnreadable);
+  auto file = ReadProgramFile(path, kSourceMissing, kSourceTooLarge, kSourceUnreadable);
   if (const auto* failure = std::get_if<BrandFailure>(&file)) return *failure;
   Program source{std::get<Bytes>(std::move(file)), {}, {}};
   const auto image = ReadPeImage(source.file);
@@ -98,7 +98,7 @@ std::variant<Icon, BrandFailure> ReadIconFile(const WideText& path) {
 }
 
 std::variant<Icon, BrandFailure> ReadProgramIcon(const WideText& path) {
-  auto read = ReadInput(path, kLargestProgram, kProgramMissing, kProgramTooLarge, kProgramUnreadable);
+  auto read = ReadProgramFile(path, kProgramMissing, kProgramTooLarge, kProgramUnreadable);
   if (const auto* failure = std::get_if<BrandFailure>(&read)) return *failure;
   const Bytes& file = std::get<Bytes>(read);
   if (file.starts_with(kIconFileStart)) return BrandFailure{kProgramIsIconFile, path};
@@ -146,7 +146,7 @@ std::variant<ExistingTarget, BrandFailure> CheckTarget(const BrandRequest& reque
     }
   }
   if (state.readOnly) return BrandFailure{kTargetReadOnly, target};
-  auto existing = ReadInput(target, kLargestProgram, kTargetUnreadable, kTargetNotProgram, kTargetUnreadable);
+  auto existing = ReadProgramFile(target, kTargetUnreadable, kTargetNotProgram, kTargetUnreadable);
   if (const auto* failure = std::get_if<BrandFailure>(&existing)) return *failure;
   const Bytes& file = std::get<Bytes>(existing);
   const auto image = ReadPeImage(file);
@@ -299,6 +299,11 @@ std::variant<std::vector<WideText>, BrandFailure> PutInPlace(const BrandRequest&
 }
 
 }  // namespace
+
+std::variant<Bytes, BrandFailure> ReadProgramFile(const WideText& path, BrandProblem missing,
+                                                  BrandProblem tooLarge, BrandProblem unreadable) {
+  return ReadInput(path, kLargestProgram, missing, tooLarge, unreadable);
+}
 
 std::variant<std::vector<WideText>, BrandFailure> WriteBrandedCopy(const BrandRequest& request) {
   auto source = ReadSource(request.source);

@@ -7,6 +7,14 @@
 #include <vector>
 
 #include "brand/brand_request.h"
+#include "brand/bytes.h"
+
+// The whole program file at `path`, read once, or the failure that names it:
+// `missing` when there is no such file, `tooLarge` beyond the 4 GiB that a
+// Windows program's 32-bit offsets reach, and `unreadable` with the system's
+// error for anything else.
+std::variant<Bytes, BrandFailure> ReadProgramFile(const WideText& path, BrandProblem missing,
+                                                  BrandProblem tooLarge, BrandProblem unreadable);
 
 // Writes the branded copy that `request` asks for. Reads SOURCE, the icon
 // file or program once each, by the path as given; checks them and TARGET

@@ -1,9 +1,7 @@
 #include "brand/show.h"
 
 #include <algorithm>
-#include <optional>
 
-#include "brand/brand_platform.h"
 #include "brand/branded_resources.h"
 #include "brand/icon.h"
 #include "brand/pe_image.h"
@@ -12,13 +10,6 @@
 
 namespace {
 
-// Every offset in a Windows program is 32 bits wide.
-constexpr std::size_t kLargestProgram = 0xFFFFFFFF;
-constexpr std::u16string_view kRootKey = u"VS_VERSION_INFO";
-constexpr std::uint32_t kFixedSignature = 0xFEEF04BD;
-constexpr std::size_t kFixedSize = 52;
-constexpr std::size_t kFixedFileVersionAt = 8;
-constexpr std::size_t kFixedProductVersionAt = 16;
 constexpr std::uint16_t kSquareOf256 = 256;  // what a size of 0 stands for
 
 bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
@@ -53,18 +44,6 @@ WideText Line(std::u16string_view key, std::u16string_view value) {
   return Escaped(key) + u": " + Escaped(value) + u"\n";
 }
 
-// A string's value as Windows returns it: UTF-16 up to the first NUL, since
-// writers count its length in bytes or in characters.
-WideText TextUpToNul(std::string_view value) {
-  WideText text;
-  for (std::size_t at = 0; at + 2 <= value.size(); at += 2) {
-    const char16_t unit = ReadU16(value, at);
-    if (unit == u'\0') break;
-    text.push_back(unit);
-  }
-  return text;
-}
-
 bool HasKey(const VersionBlock& block, std::u16string_view key) { return EqualFoldingAsciiCase(block.key, key); }
 
 const VersionBlock* ProductNameTable(const VersionBlock& root) {
@@ -81,28 +60,19 @@ const VersionBlock* ProductNameTable(const VersionBlock& root) {
   return nullptr;
 }
 
-WideText VersionNumbers(std::string_view fixed, std::size_t at) {
-  const std::uint32_t high = ReadU32(fixed, at);
-  const std::uint32_t low = ReadU32(fixed, at + 4);
-  return DecimalText(high >> 16) + u"." + DecimalText(high & 0xFFFF) + u"." + DecimalText(low >> 16) + u"." +
-         DecimalText(low & 0xFFFF);
-}
-
 // The version lines; the resource must be a VS_VERSION_INFO block with its
 // fixed part, as the branding tool requires of the versions it edits.
 WideText VersionLines(const Resource* resource) {
   if (resource == nullptr) return Line(u"Version information", u"none");
   const auto root = ParseVersionResource(resource->data);
-  if (!root || root->key != kRootKey || root->value.size() < kFixedSize ||
-      ReadU32(root->value, 0) != kFixedSignature) {
-    return Line(u"Version information", u"malformed");
-  }
+  if (!root || !HasFixedPart(*root)) return Line(u"Version information", u"malformed");
   WideText lines;
   if (const VersionBlock* table = ProductNameTable(*root)) {
-    for (const VersionBlock& string : table->children) lines += Line(string.key, TextUpToNul(string.value));
+    for (const VersionBlock& string : table->children) lines += Line(string.key, StringText(string));
   }
-  lines += Line(u"Fixed file version", VersionNumbers(root->value, kFixedFileVersionAt));
-  lines += Line(u"Fixed product version", VersionNumbers(root->value, kFixedProductVersionAt));
+  const FixedVersions fixed = FixedVersionsOf(*root);
+  lines += Line(u"Fixed file version", VersionText(fixed.file));
+  lines += Line(u"Fixed product version", VersionText(fixed.product));
   return lines;
 }
 
@@ -147,17 +117,12 @@ std::variant<WideText, BrandProblem> ProgramDetails(std::string_view file) {
 }
 
 BrandToolRun ShowToolRun(const WideText& path) {
-  const auto read = ReadFileBytes(path, kLargestProgram);
-  std::optional<BrandFailure> failure;
-  if (std::holds_alternative<FileTooLarge>(read)) {
-    failure = BrandFailure{BrandProblem::kProgramTooLarge, path};
-  } else if (const auto* error = std::get_if<SystemError>(&read)) {
-    failure = IsMissingFile(*error) ? BrandFailure{BrandProblem::kProgramMissing, path}
-                                    : BrandFailure{BrandProblem::kProgramUnreadable, path, *error};
-  } else {
-    const auto details = ProgramDetails(std::get<Bytes>(read));
-    if (const auto* text = std::get_if<WideText>(&details)) return {0, *text, {}};
-    failure = BrandFailure{std::get<BrandProblem>(details), path};
+  const auto read = ReadProgramFile(path, BrandProblem::kProgramMissing, BrandProblem::kProgramTooLarge,
+                                    BrandProblem::kProgramUnreadable);
+  if (const auto* failure = std::get_if<BrandFailure>(&read)) return {1, {}, FailureMessage(*failure) + u"\n"};
+  const auto details = ProgramDetails(std::get<Bytes>(read));
+  if (const auto* problem = std::get_if<BrandProblem>(&details)) {
+    return {1, {}, FailureMessage(BrandFailure{*problem, path}) + u"\n"};
   }
-  return {1, {}, FailureMessage(*failure) + u"\n"};
+  return {0, std::get<WideText>(details), {}};
 }

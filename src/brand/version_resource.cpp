@@ -100,13 +100,11 @@ Bytes TextValue(std::u16string_view text) {
   return value;
 }
 
-WideText VersionText(const FileVersion& version) {
-  WideText text;
-  for (const std::uint16_t part : version) {
-    if (!text.empty()) text.push_back(u'.');
-    text += DecimalText(part);
-  }
-  return text;
+FileVersion VersionAt(std::string_view fixed, std::size_t at) {
+  const std::uint32_t high = ReadU32(fixed, at);
+  const std::uint32_t low = ReadU32(fixed, at + 4);
+  return {static_cast<std::uint16_t>(high >> 16), static_cast<std::uint16_t>(high),
+          static_cast<std::uint16_t>(low >> 16), static_cast<std::uint16_t>(low)};
 }
 
 // What a new application's resource starts from: the fixed part, an empty US
@@ -151,25 +149,42 @@ std::vector<WideText> VersionStrings(const VersionBlock& root, std::u16string_vi
     if (info.key != kStringFileInfo) continue;
     for (const VersionBlock& table : info.children) {
       for (const VersionBlock& string : table.children) {
-        if (string.key != key) continue;
-        WideText value;
-        for (std::size_t at = 0; at + 1 < string.value.size() && ReadU16(string.value, at) != 0; at += 2) {
-          value.push_back(ReadU16(string.value, at));
-        }
-        values.push_back(std::move(value));
+        if (string.key == key) values.push_back(StringText(string));
       }
     }
   }
   return values;
 }
 
+WideText StringText(const VersionBlock& string) {
+  WideText text;
+  for (std::size_t at = 0; at + 1 < string.value.size() && ReadU16(string.value, at) != 0; at += 2) {
+    text.push_back(ReadU16(string.value, at));
+  }
+  return text;
+}
+
+bool HasFixedPart(const VersionBlock& root) {
+  return root.key == kRootKey && root.value.size() >= kFixedSize && ReadU32(root.value, 0) == kFixedSignature;
+}
+
+FixedVersions FixedVersionsOf(const VersionBlock& root) {
+  return {VersionAt(root.value, kFixedFileVersionAt), VersionAt(root.value, kFixedProductVersionAt)};
+}
+
+WideText VersionText(const FileVersion& version) {
+  WideText text;
+  for (const std::uint16_t part : version) {
+    if (!text.empty()) text.push_back(u'.');
+    text += DecimalText(part);
+  }
+  return text;
+}
+
 std::variant<Bytes, VersionProblem> EditVersionResource(std::optional<std::string_view> source,
                                                         const VersionEdits& edits) {
   std::optional<VersionBlock> parsed = source ? ParseVersionResource(*source) : NewVersionResource();
-  if (!parsed || parsed->key != kRootKey || parsed->value.size() < kFixedSize ||
-      ReadU32(parsed->value, 0) != kFixedSignature) {
-    return VersionProblem::kMalformed;
-  }
+  if (!parsed || !HasFixedPart(*parsed)) return VersionProblem::kMalformed;
   VersionBlock& root = *parsed;
 
   std::optional<WideText> versionText;

@@ -36,8 +36,28 @@ std::optional<Bytes> SerializeVersionResource(const VersionBlock& root);
 // StringFileInfo, in their order, each up to its first NUL.
 std::vector<WideText> VersionStrings(const VersionBlock& root, std::u16string_view key);
 
+// A string block's text as Windows returns it: its UTF-16 value up to the
+// first NUL, since writers count its length in bytes or in code units.
+WideText StringText(const VersionBlock& string);
+
 // A version's four numbers, most significant first.
 using FileVersion = std::array<std::uint16_t, 4>;
+
+// The fixed part's two versions.
+struct FixedVersions {
+  FileVersion file{};
+  FileVersion product{};
+};
+
+// Whether `root` is a VS_VERSION_INFO block that begins with its fixed part:
+// the form the branding tool edits and whose versions FixedVersionsOf reads.
+bool HasFixedPart(const VersionBlock& root);
+
+// The fixed part's versions of a `root` that HasFixedPart.
+FixedVersions FixedVersionsOf(const VersionBlock& root);
+
+// "a.b.c.d", each number without leading zeros.
+WideText VersionText(const FileVersion& version);
 
 // What a branded copy changes in its version resource; an empty field keeps
 // what the source has.
