@@ -144,7 +144,7 @@ if(NOT EXISTS "${PFX}")
 endif()
 find_program(OSSLSIGNCODE osslsigncode)
 if(NOT OSSLSIGNCODE)
-  message(FATAL_ERROR " sign.cmake: osslsigncode is not installed (scripts/setup installs it)")
+  message(FATAL_ERROR " sign.cmake: osslsigncode is not installed or not on PATH; install it (on Debian and Ubuntu, the osslsigncode package)")
 endif()
 
 # osslsigncode reads a password from a file. An empty one is given as none:
