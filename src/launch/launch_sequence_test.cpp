@@ -341,8 +341,8 @@ TEST_F(RunLauncherTest, ShortFileNameReadsTheLongNamesIni) {
     WideText message;  // empty: started
   } cases[] = {
       {u"\"" + shortName + u"\" one", recased + u"\\viewer-tool.exe", u""},
-      {u"\"" + binDirectory_ + u"\\OTHER.EXE\"", binDirectory_ + u"\\other.exe",
-       u"Unable to find the configuration file '" + binDirectory_ + u"\\OTHER.ini'."},
+      {u"\"" + binDirectory_ + u"\\OTHER~1.EXE\"", binDirectory_ + u"\\other~1.exe",
+       u"Unable to find the configuration file '" + binDirectory_ + u"\\OTHER~1.ini'."},
       {u"\"" + binDirectory_ + u"\\TOOL~1.EXE\"", binDirectory_ + u"\\tool.com",
        u"Unable to find the configuration file '" + binDirectory_ + u"\\TOOL~1.ini'."},
   };

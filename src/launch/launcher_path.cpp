@@ -18,6 +18,9 @@ bool IsAbsolutePath(std::u16string_view path) {
 
 bool HasShortNameForm(std::u16string_view fileName) {
   if (fileName.find(u' ') != std::u16string_view::npos) return false;
+  // Asking the file system for the long name of every 8.3 name would cost each
+  // ordinary start ("viewer.exe") a lookup of every folder on its path.
+  if (fileName.find(u'~') == std::u16string_view::npos) return false;
   const std::size_t dot = fileName.find(u'.');
   if (dot == std::u16string_view::npos) return !fileName.empty() && fileName.size() <= 8;
   const std::size_t extension = fileName.size() - dot - 1;

@@ -14,8 +14,11 @@
 // "\\?\" path). "bin\x", "\x" and "C:x" are relative.
 bool IsAbsolutePath(std::u16string_view path);
 
-// Whether `fileName` has the 8.3 form of a short name: one to eight code units,
-// then optionally a dot and one to three more, without spaces or further dots.
+// Whether `fileName` has the form of a short name that Windows made for a
+// longer one: one to eight code units, then optionally a dot and one to three
+// more, without spaces or further dots, and with the "~" of its numeric tail
+// ("VIEWER~1.EXE", Wine's "VIEW~1JR.EXE"). A name of that form without a "~"
+// ("viewer.exe") is its file's own long name.
 bool HasShortNameForm(std::u16string_view fileName);
 
 // `path` without its "\\?\" prefix, and "\\?\UNC\server\share\..." as

@@ -15,13 +15,13 @@ TEST(IsAbsolutePath, NeedsADriveAndSeparatorOrTwoSeparators) {
   }
 }
 
-TEST(HasShortNameForm, EightUnitsThenThree) {
+TEST(HasShortNameForm, EightUnitsThenThreeWithATilde) {
   for (const char16_t* name :
-       {u"VIEW~1JR.EXE", u"viewer.exe", u"A.B", u"PROGRA~1", u"\u00C9T~1.EXE"}) {
+       {u"VIEW~1JR.EXE", u"VIEWER~1.EXE", u"A~1.B", u"PROGRA~1", u"\u00C9T~1.EXE"}) {
     EXPECT_TRUE(HasShortNameForm(name)) << testing::PrintToString(WideText(name));
   }
-  for (const char16_t* name : {u"viewer-tool.exe", u"view er.exe", u"a.b.exe", u"viewer.exex",
-                               u".exe", u"viewer.", u"123456789", u""}) {
+  for (const char16_t* name : {u"viewer.exe", u"viewer-tool.exe", u"view~er tool.exe", u"a~1.b.exe",
+                               u"viewer~1.exex", u".~1", u"viewer~.", u"12345~789", u""}) {
     EXPECT_FALSE(HasShortNameForm(name)) << testing::PrintToString(WideText(name));
   }
 }
