@@ -13,6 +13,8 @@ constexpr std::pair<std::u16string_view, std::u16string_view> kLauncherFields[] 
     {u"LegalCopyright", u"Copyright \u00a9 2026 Corvenna Systems, Incorporated"},
 };
 
+}  // namespace
+
 bool HasType(const Resource& resource, std::uint16_t type) {
   return resource.type.text.empty() && resource.type.id == type;
 }
@@ -22,8 +24,6 @@ const Resource* FirstOfType(const std::vector<Resource>& resources, std::uint16_
                                   [type](const Resource& resource) { return HasType(resource, type); });
   return found == resources.end() ? nullptr : &*found;
 }
-
-}  // namespace
 
 std::variant<std::vector<IconImage>, BrandFailure> ShellIconImages(
     const std::vector<Resource>& resources) {

@@ -19,6 +19,12 @@ inline constexpr std::uint16_t kVersionType = 16;     // RT_VERSION
 inline constexpr std::uint16_t kShellIconGroup = 107;
 inline constexpr std::uint16_t kSecondIconGroup = 108;
 
+// Whether `resource` is of the numbered type `type` (a named type never is).
+bool HasType(const Resource& resource, std::uint16_t type);
+
+// The first resource of the numbered type `type` in `resources`, or null.
+const Resource* FirstOfType(const std::vector<Resource>& resources, std::uint16_t type);
+
 // The images of the icon the shell shows for a program whose resources are
 // `resources`, listed in the order of its resource directory: its first icon
 // group, each named image taken in the group's language where there is one.

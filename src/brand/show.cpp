@@ -5,6 +5,7 @@
 #include "brand/branded_resources.h"
 #include "brand/icon.h"
 #include "brand/pe_image.h"
+#include "brand/utf8_escaped.h"
 #include "brand/version_resource.h"
 #include "launch/text.h"
 
@@ -12,8 +13,6 @@ namespace {
 
 constexpr std::uint16_t kSquareOf256 = 256;  // what a size of 0 stands for
 
-bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 bool IsControl(char16_t unit) { return unit < 0x20 || (unit >= 0x7F && unit <= 0x9F); }
 
 WideText HexUnit(char16_t unit) {
@@ -29,9 +28,9 @@ WideText Escaped(std::u16string_view text) {
   WideText shown;
   for (std::size_t at = 0; at < text.size(); ++at) {
     const char16_t unit = text[at];
-    if (IsHighSurrogate(unit) && at + 1 < text.size() && IsLowSurrogate(text[at + 1])) {
+    if (IsPairAt(text, at)) {
       shown.append({unit, text[++at]});
-    } else if (IsControl(unit) || IsHighSurrogate(unit) || IsLowSurrogate(unit)) {
+    } else if (IsControl(unit) || IsSurrogate(unit)) {
       shown += HexUnit(unit);
     } else {
       shown.push_back(unit);
@@ -92,10 +91,6 @@ WideText IconGroupLine(const Resource& group) {
   return Line(u"Icon group " + NameText(group.name), images);
 }
 
-bool HasType(const Resource& resource, std::uint16_t type) {
-  return resource.type.text.empty() && resource.type.id == type;
-}
-
 }  // namespace
 
 std::variant<WideText, BrandProblem> ProgramDetails(std::string_view file) {
@@ -104,9 +99,7 @@ std::variant<WideText, BrandProblem> ProgramDetails(std::string_view file) {
   const auto resources = ReadResources(file, *image);
   if (!resources) return BrandProblem::kProgramResourcesMalformed;
 
-  const auto version = std::find_if(resources->begin(), resources->end(),
-                                    [](const Resource& resource) { return HasType(resource, kVersionType); });
-  WideText details = VersionLines(version == resources->end() ? nullptr : &*version);
+  WideText details = VersionLines(FirstOfType(*resources, kVersionType));
   for (const Resource& resource : *resources) {
     if (HasType(resource, kIconGroupType)) details += IconGroupLine(resource);
   }

@@ -21,15 +21,14 @@ void AppendUtf8(std::string& out, std::uint32_t codePoint) {
   }
 }
 
+}  // namespace
+
 bool IsSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDFFF; }
 
-// Whether a high surrogate at `at` is followed by a low one.
 bool IsPairAt(std::u16string_view text, std::size_t at) {
   return text[at] >= 0xD800 && text[at] <= 0xDBFF && at + 1 < text.size() && text[at + 1] >= 0xDC00 &&
          text[at + 1] <= 0xDFFF;
 }
-
-}  // namespace
 
 WideText DecodeUtf8Escaped(std::string_view bytes) {
   WideText text;

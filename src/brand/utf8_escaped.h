@@ -18,6 +18,13 @@ WideText DecodeUtf8Escaped(std::string_view bytes);
 // into the bytes they stand for, and any other unpaired surrogate into U+FFFD.
 std::string EncodeUtf8Escaped(std::u16string_view text);
 
+// Whether `unit` is half of a surrogate pair, high or low.
+bool IsSurrogate(char16_t unit);
+
+// Whether `text` holds a whole surrogate pair at `at`: a high surrogate
+// followed by a low one.
+bool IsPairAt(std::u16string_view text, std::size_t at);
+
 // Whether `text` is well-formed UTF-16: every surrogate is half of a pair. A
 // byte that DecodeUtf8Escaped could not decode makes it fail.
 bool IsWellFormedUtf16(std::u16string_view text);
