@@ -3,7 +3,7 @@
 #include <map>
 #include <set>
 
-#include "launch/text.h"
+#include "text/text.h"
 
 namespace {
 

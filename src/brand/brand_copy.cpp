@@ -8,7 +8,7 @@
 #include "brand/branded_resources.h"
 #include "brand/pe_image.h"
 #include "brand/show.h"
-#include "launch/text.h"
+#include "text/text.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <algorithm>
 
 #include "brand/brand_platform.h"
-#include "launch/text.h"
-#include "launch/win32_text.h"
+#include "text/text.h"
+#include "text/win32_text.h"
 
 namespace {
 

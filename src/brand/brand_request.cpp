@@ -4,7 +4,7 @@
 
 #include "brand/brand_platform.h"
 #include "brand/utf8_escaped.h"
-#include "launch/text.h"
+#include "text/text.h"
 #include "launcher_version.h"
 
 namespace {
@@ -27,11 +27,6 @@ WideText Quoted(WideText text) {
 WideText FileNameOf(const WideText& path) {
   const std::size_t separator = path.find_last_of(u"\\/:");
   return separator == WideText::npos ? path : path.substr(separator + 1);
-}
-
-bool EndsInExe(std::u16string_view path) {
-  constexpr std::u16string_view kExe = u".exe";
-  return path.size() >= kExe.size() && EqualFoldingAsciiCase(path.substr(path.size() - kExe.size()), kExe);
 }
 
 }  // namespace
@@ -252,6 +247,6 @@ std::variant<BrandRequest, BrandFailure> ParseBrandArguments(const std::vector<W
   if (request.edits.fileName.empty()) {
     return BrandFailure{BrandProblem::kTargetWithoutName, request.target};
   }
-  if (!EndsInExe(request.target)) return BrandFailure{BrandProblem::kTargetNotExe, request.target};
+  if (!EndsWithExe(request.target)) return BrandFailure{BrandProblem::kTargetNotExe, request.target};
   return request;
 }

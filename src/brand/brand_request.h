@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "brand/version_resource.h"
-#include "launch/launch_types.h"
+#include "text/wide_text.h"
 
 enum class BrandProblem {
   // The command line; the subject is the argument at fault.

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "launch/launch_types.h"
+#include "text/wide_text.h"
 
 using Bytes = std::string;
 

@@ -8,8 +8,8 @@
 
 #include "brand/brand_copy.h"
 #include "brand/utf8_escaped.h"
-#include "launch/text.h"
-#include "launch/win32_text.h"
+#include "text/text.h"
+#include "text/win32_text.h"
 
 namespace {
 

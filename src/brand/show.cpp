@@ -7,7 +7,7 @@
 #include "brand/pe_image.h"
 #include "brand/utf8_escaped.h"
 #include "brand/version_resource.h"
-#include "launch/text.h"
+#include "text/text.h"
 
 namespace {
 

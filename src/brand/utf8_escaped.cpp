@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "launch/utf8_sequence.h"
+#include "text/utf8_sequence.h"
 
 namespace {
 

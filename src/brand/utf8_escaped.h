@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "launch/launch_types.h"
+#include "text/wide_text.h"
 
 // The UTF-16 form of `bytes` as UTF-8, where each byte that does not begin a
 // well-formed sequence stands for itself as U+DC80 to U+DCFF, so that any

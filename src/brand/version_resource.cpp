@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "launch/text.h"
+#include "text/text.h"
 
 namespace {
 

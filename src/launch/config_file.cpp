@@ -5,7 +5,7 @@
 #include <string>
 
 #include "launch/platform.h"
-#include "launch/text.h"
+#include "text/text.h"
 
 namespace {
 

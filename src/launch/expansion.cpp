@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "launch/text.h"
+#include "text/text.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "launch/launcher_path.h"
 #include "launch/platform.h"
 #include "launch/program_token.h"
-#include "launch/text.h"
+#include "text/text.h"
 
 namespace {
 

@@ -1,12 +1,8 @@
 #pragma once
 
-#include <string>
 #include <variant>
 
-// Text as the launcher handles it: UTF-16 code units, counted, so it may hold
-// NUL code units. Wherever it reaches the platform as a terminated string, the
-// platform sees it only up to the first NUL.
-using WideText = std::u16string;
+#include "text/wide_text.h"
 
 // The launcher's exit code.
 enum class LaunchStatus : int {

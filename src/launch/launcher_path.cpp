@@ -1,6 +1,6 @@
 #include "launch/launcher_path.h"
 
-#include "launch/text.h"
+#include "text/text.h"
 
 namespace {
 

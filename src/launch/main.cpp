@@ -2,7 +2,7 @@
 
 #include "launch/dll_search_win32.h"
 #include "launch/launch_sequence.h"
-#include "launch/win32_text.h"
+#include "text/win32_text.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR argumentTail, int) {
   // Before anything can load a DLL on the launcher's behalf, so that, as far

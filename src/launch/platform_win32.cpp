@@ -4,7 +4,7 @@
 
 #include "launch/dll_search_win32.h"
 #include "launch/platform.h"
-#include "launch/win32_text.h"
+#include "text/win32_text.h"
 
 WideText RawCommandLine() { return FromWindowsText(GetCommandLineW()); }
 

@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "launch/platform.h"
-#include "launch/win32_text.h"
+#include "text/win32_text.h"
 
 // _wfopen_s would deny others writing and deleting while the launcher reads
 // (Windows shares nothing there), and fail itself while an editor or a sync

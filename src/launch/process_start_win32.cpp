@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "launch/platform.h"
-#include "launch/win32_text.h"
+#include "text/win32_text.h"
 
 static_assert(kStartUseShowWindow == STARTF_USESHOWWINDOW &&
               kStartUseStdHandles == STARTF_USESTDHANDLES &&

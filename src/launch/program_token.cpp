@@ -1,6 +1,6 @@
 #include "launch/program_token.h"
 
-#include "launch/text.h"
+#include "text/text.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <cwchar>
 
-#include "launch/launch_types.h"
+#include "text/wide_text.h"
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows wide text is UTF-16");
 

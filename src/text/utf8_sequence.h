@@ -9,7 +9,7 @@
 #include <string_view>
 #include <utility>
 
-#include "launch/launch_types.h"
+#include "text/wide_text.h"
 
 namespace utf8 {
 

@@ -1,8 +1,8 @@
-#include "launch/text.h"
+#include "text/text.h"
 
 #include <cstdint>
 
-#include "launch/utf8_sequence.h"
+#include "text/utf8_sequence.h"
 
 std::optional<std::size_t> FindFirst(std::u16string_view text,
                                      std::u16string_view pattern,

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string_view>
 
-#include "launch/launch_types.h"
+#include "text/wide_text.h"
 
 // Searches compare code unit by code unit, case-sensitively. "Not found" is an
 // empty optional, which no position can be mistaken for.
