@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <set>
@@ -337,7 +338,7 @@ bool FailedInsideWine(const LaunchOutcome& outcome) {
 
 LaunchOutcome RunLauncherProcess(const std::wstring& program, const std::wstring& commandLine,
                                  const std::wstring& directory, std::wstring_view awaitModule,
-                                 const LauncherStartup& startup) {
+                                 const LauncherStartup& startup, DWORD declaredException) {
   constexpr int kAttempts = 3;
   LaunchOutcome outcome;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
@@ -349,6 +350,13 @@ LaunchOutcome RunLauncherProcess(const std::wstring& program, const std::wstring
   if (!outcome.started) {
     ADD_FAILURE() << "cannot start " << testing::PrintToString(program) << " as "
                   << testing::PrintToString(commandLine) << ", error " << outcome.startError;
+  }
+  constexpr DWORD kFirstExceptionStatus = 0xC0000000;
+  if (outcome.exited && outcome.exitCode >= kFirstExceptionStatus &&
+      outcome.exitCode != declaredException) {
+    char code[16];
+    std::snprintf(code, sizeof(code), "0x%08lX", static_cast<unsigned long>(outcome.exitCode));
+    ADD_FAILURE() << testing::PrintToString(program) << " ended with exception " << code;
   }
   return outcome;
 }

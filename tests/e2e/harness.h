@@ -83,11 +83,13 @@ struct LauncherStartup {
 // ERROR_INTERNAL_ERROR is made again (twice at most). With `awaitModule` (a
 // file name such as L"uxtheme.dll"), the first box stays until the launcher has
 // loaded a module of that name, for at most 10 s. The program's STARTUPINFO
-// holds `startup`.
+// holds `startup`. A program that ends with an exception status (0xC0000000
+// and up) other than `declaredException` fails the test, naming it.
 LaunchOutcome RunLauncherProcess(const std::wstring& program, const std::wstring& commandLine,
                                  const std::wstring& directory,
                                  std::wstring_view awaitModule = {},
-                                 const LauncherStartup& startup = {});
+                                 const LauncherStartup& startup = {},
+                                 DWORD declaredException = 0);
 
 // What the probe recorded about its own start.
 struct ProbeRecord {

@@ -3,6 +3,7 @@
 // the damaged frame returns.
 #include <windows.h>
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <set>
@@ -15,10 +16,10 @@ namespace {
 constexpr DWORD kStackBufferOverrun = 0xC0000409;
 constexpr DWORD kInitialCookieBits = (0x2B992DDFA232 >> 8) & 0x7FFFFFFF;
 
-DWORD RunProbe(const std::wstring& arguments) {
+DWORD RunProbe(const std::wstring& arguments, DWORD declaredException = 0) {
   const std::wstring probe = BesideThisProgram(L"stack_guard_probe.exe");
-  const LaunchOutcome outcome =
-      RunLauncherProcess(probe, L"\"" + probe + L"\"" + arguments, L"C:\\");
+  const LaunchOutcome outcome = RunLauncherProcess(probe, L"\"" + probe + L"\"" + arguments, L"C:\\",
+                                                   {}, {}, declaredException);
   EXPECT_TRUE(outcome.exited);
   return outcome.exitCode;
 }
@@ -35,5 +36,12 @@ TEST(StackGuard, EachStartHasItsOwnCookie) {
 }
 
 TEST(StackGuard, OverrunEndsTheProcess) {
-  EXPECT_EQ(RunProbe(L" --overrun"), kStackBufferOverrun);
+  EXPECT_EQ(RunProbe(L" --overrun", kStackBufferOverrun), kStackBufferOverrun);
+}
+
+// The harness fails a test whose program ends with an exception it did not
+// declare.
+TEST(StackGuard, AnUndeclaredExceptionFailsTheTest) {
+  EXPECT_NONFATAL_FAILURE(RunProbe(L" --overrun"),
+                          "stack_guard_probe.exe\" ended with exception 0xC0000409");
 }
