@@ -411,7 +411,10 @@ TEST_F(LauncherEndToEnd, StartedByItsShortNameReadsTheLongNamesIni) {
   const DWORD length = GetShortPathNameW(tool.c_str(), shortPath, MAX_PATH);
   ASSERT_TRUE(length > 0 && length < MAX_PATH);
   const std::wstring shortName = std::filesystem::path(shortPath).filename().wstring();
-  ASSERT_NE(shortName, L"viewer-tool.exe");
+  // A volume that makes no 8.3 names (fsutil 8dot3name) gives the long name.
+  if (shortName == L"viewer-tool.exe") {
+    GTEST_SKIP() << "the volume makes no short names: " << testing::PrintToString(tool);
+  }
   // Typed in another case than stored, the folder stays as typed.
   const std::wstring typedBin = home_ + L"\\BIN";
   const auto record =
