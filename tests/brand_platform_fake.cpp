@@ -28,6 +28,7 @@ struct FakeFiles {
   std::map<FakeStep, int> calls;
   std::vector<FakeFailure> failures;
   bool losesWrites = false;
+  bool keepsNamesAfter1177 = false;
   std::uint64_t now = 0;
   std::vector<WideText> record;
 };
@@ -87,6 +88,8 @@ void FailFakeStep(FakeStep step, int nth, SystemError error, int times) {
   Fake().failures.push_back({step, first, first + times - 1, error});
 }
 
+void KeepFakeNamesAfter1177() { Fake().keepsNamesAfter1177 = true; }
+
 void LoseFakeWrites() { Fake().losesWrites = true; }
 
 std::vector<WideText> FakeCalls() { return Fake().record; }
@@ -102,6 +105,8 @@ std::variant<Bytes, FileTooLarge, SystemError> ReadFileBytes(const WideText& pat
 bool IsMissingFile(SystemError error) { return error == kFakeMissing; }
 
 bool IsExistingFile(SystemError error) { return error == kFakeExists; }
+
+bool IsBlockedByScanner(SystemError error) { return IsWindowsScannerBlock(error); }
 
 WideText SystemErrorText(SystemError error) { return u"system error #" + DecimalText(error); }
 
@@ -133,13 +138,14 @@ std::optional<WriteFailure> WriteNewFile(const WideText& path, std::string_view 
 }
 
 // As ReplaceFileW with a backup name: TARGET goes to the backup, the
-// replacement to TARGET; 1177 leaves TARGET under the backup name.
+// replacement to TARGET; 1177 leaves TARGET under the backup name, unless
+// told to keep names.
 std::optional<ReplaceFailure> ReplaceExistingFile(const WideText& target, const WideText& replacement,
                                                   const WideText& backup) {
   Record(u"replace " + target + u" " + replacement + u" " + backup);
   if (const auto error = InjectedFailure(FakeStep::kReplace)) {
     const ReplaceFailure failure = WindowsReplaceFailure(*error);
-    if (failure.kind == ReplaceFailureKind::kTargetAtBackup) Rename(target, backup);
+    if (failure.kind == ReplaceFailureKind::kTargetAtBackup && !Fake().keepsNamesAfter1177) Rename(target, backup);
     return failure;
   }
   if (!Fake().files.contains(target)) return WindowsReplaceFailure(kFakeMissing);
@@ -151,15 +157,16 @@ std::optional<ReplaceFailure> ReplaceExistingFile(const WideText& target, const 
 std::optional<ReplaceFailure> MoveToNewName(const WideText& from, const WideText& to) {
   Record(u"move " + from + u" " + to);
   if (const auto error = InjectedFailure(FakeStep::kMove)) return WindowsReplaceFailure(*error);
+  if (!Fake().files.contains(from)) return WindowsReplaceFailure(kFakeMissing);
   if (Fake().files.contains(to)) return WindowsReplaceFailure(kFakeExists);
   Rename(from, to);
   return std::nullopt;
 }
 
-std::optional<SystemError> RemoveFile(const WideText& path) {
+std::optional<ReplaceFailure> RemoveFile(const WideText& path) {
   Record(u"remove " + path);
-  if (const auto error = InjectedFailure(FakeStep::kRemove)) return error;
-  if (Fake().files.erase(path) == 0) return kFakeMissing;
+  if (const auto error = InjectedFailure(FakeStep::kRemove)) return WindowsReplaceFailure(*error);
+  if (Fake().files.erase(path) == 0) return WindowsReplaceFailure(kFakeMissing);
   return std::nullopt;
 }
 

@@ -4,9 +4,10 @@
 // folders kept in memory, paths compared as written, with '/' as the only
 // separator, a clock that moves only when the tool waits, a record of the
 // calls that change files, and failures on command. Its errors are errno's
-// numbers but for replacing and moving, whose errors are Windows' and read
-// as Windows' (WindowsReplaceFailure); it words them as Windows does
-// ("system error #N").
+// numbers but for replacing, moving and removing, whose errors are Windows'
+// and read as Windows' (WindowsReplaceFailure); it words them as Windows does
+// ("system error #N"), and reads 225 and 226 from any step as Windows' virus
+// scanner's.
 
 #include <optional>
 #include <vector>
@@ -35,6 +36,11 @@ enum class FakeStep { kRead, kCreate, kWrite, kReplace, kMove, kRemove };
 // Makes `times` calls of `step` in a row, from the `nth` from now on (counting
 // from 1), fail with `error`.
 void FailFakeStep(FakeStep step, int nth, SystemError error, int times = 1);
+
+// Makes a later replacement that fails with 1177 leave the file replaced
+// under its own name, as the older wording of ReplaceFileW's documentation
+// allows, rather than under the backup's.
+void KeepFakeNamesAfter1177();
 
 // Makes every later write store one byte less than it was given and report
 // success, as a disk that loses data silently does.

@@ -217,23 +217,63 @@ bool IsTaken(const WideText& path) {
 // behind when it stays.
 void RemoveWorkFile(const WideText& path, BrandFailure& failure) {
   const auto error = RemoveFile(path);
-  if (error && !IsMissingFile(*error)) failure.leftBehind.push_back(path);
+  if (error && !IsMissingFile(error->error)) failure.leftBehind.push_back(path);
 }
 
-// Runs `step`, a replacement, again while it fails because another process
-// holds a file, pausing longer each time, for at most kLongestWait.
+// Whether `failure` may pass if tried again: a file held for now, or access
+// denied, which a virus scanner holding a new file causes too.
+bool MayPass(const ReplaceFailure& failure) {
+  return failure.kind == ReplaceFailureKind::kBusy || failure.kind == ReplaceFailureKind::kDenied;
+}
+
+// Runs `step`, which replaces, moves or removes a file, again while its
+// failure may pass, pausing longer each time, until kLongestWait after
+// `start`.
 template <typename Step>
-std::optional<ReplaceFailure> Retrying(const Step& step) {
-  const std::uint64_t start = MonotonicMilliseconds();
+std::optional<ReplaceFailure> Retrying(std::uint64_t start, const Step& step) {
   std::uint32_t pause = kFirstPause;
   for (;;) {
     auto failure = step();
-    if (!failure || failure->kind != ReplaceFailureKind::kBusy) return failure;
+    if (!failure || !MayPass(*failure)) return failure;
     const std::uint64_t waited = MonotonicMilliseconds() - start;
     if (waited >= kLongestWait) return failure;
     WaitMilliseconds(static_cast<std::uint32_t>(std::min<std::uint64_t>(pause, kLongestWait - waited)));
     pause = std::min(2 * pause, kLongestPause);
   }
+}
+
+// Removes the backup of the file replaced, trying again until kLongestWait
+// after `start`, when the replacement began: a backup another program holds
+// a moment longer would otherwise stay beside TARGET. The note for the maker
+// when it stays all the same (a running copy's).
+std::vector<WideText> RemoveBackup(const WideText& backup, std::uint64_t start) {
+  const auto failure = Retrying(start, [&] { return RemoveFile(backup); });
+  if (!failure || IsMissingFile(failure->error)) return {};
+  return {BackupLeftNotice(backup, failure->error)};
+}
+
+// The failure to report when the replacement of an existing TARGET or the
+// move to a new one failed with `failure`, after moving TARGET back when it
+// has the backup's name.
+BrandFailure ReplacementFailure(const ReplaceFailure& failure, const WorkFiles& files, const WideText& target,
+                                bool replaces) {
+  using enum ReplaceFailureKind;
+  // ReplaceFileW's denial may be lasting, where the user lacks a right it
+  // needs; MoveFileExW needs none that writing the copy did not.
+  BrandFailure refused{MayPass(failure) ? kTargetInUse : kTargetNotWritten, target, failure.error};
+  if (failure.kind == kDenied && replaces) refused.problem = kTargetAccessDenied;
+  if (failure.kind != kTargetAtBackup) return refused;
+  const auto back = Retrying(MonotonicMilliseconds(), [&] { return MoveToNewName(files.backup, target); });
+  if (!back) return refused;
+  // Where Windows left TARGET under its own name after all, as the older
+  // wording of ReplaceFileW's documentation allows, there is no backup to
+  // move back and TARGET is as it was.
+  const auto state = InspectFile(target);
+  const auto* found = std::get_if<FileState>(&state);
+  if (IsMissingFile(back->error) && found != nullptr && found->kind == FileKind::kFile) return refused;
+  refused.problem = kTargetLeftAsBackup;
+  refused.leftBehind.push_back(files.backup);
+  return refused;
 }
 
 // Puts the temporary file in TARGET's place: the notices of a success, or
@@ -243,22 +283,13 @@ std::optional<ReplaceFailure> Retrying(const Step& step) {
 std::variant<std::vector<WideText>, BrandFailure> Replace(const WorkFiles& files, const WideText& target,
                                                           ExistingTarget existing) {
   const bool replaces = existing == ExistingTarget::kLauncherCopy;
-  const auto failure = replaces ? Retrying([&] { return ReplaceExistingFile(target, files.temporary, files.backup); })
-                                : Retrying([&] { return MoveToNewName(files.temporary, target); });
-  if (!failure) {
-    std::vector<WideText> notices;
-    const auto error = replaces ? RemoveFile(files.backup) : std::nullopt;
-    if (error && !IsMissingFile(*error)) notices.push_back(BackupLeftNotice(files.backup, *error));
-    return notices;
-  }
-  BrandFailure refused{failure->kind == ReplaceFailureKind::kBusy ? kTargetInUse : kTargetNotWritten, target,
-                       failure->error};
-  if (failure->kind == ReplaceFailureKind::kTargetAtBackup &&
-      Retrying([&] { return MoveToNewName(files.backup, target); })) {
-    refused.problem = kTargetLeftAsBackup;
-    refused.leftBehind.push_back(files.backup);
-  }
-  return refused;
+  const std::uint64_t start = MonotonicMilliseconds();
+  const auto failure =
+      replaces ? Retrying(start, [&] { return ReplaceExistingFile(target, files.temporary, files.backup); })
+               : Retrying(start, [&] { return MoveToNewName(files.temporary, target); });
+  if (failure) return ReplacementFailure(*failure, files, target, replaces);
+  if (replaces) return RemoveBackup(files.backup, start);
+  return std::vector<WideText>{};
 }
 
 // Compares the temporary file with the copy, then puts it in TARGET's place.
@@ -269,6 +300,16 @@ std::variant<std::vector<WideText>, BrandFailure> VerifyAndReplace(const WorkFil
   const auto* bytes = std::get_if<Bytes>(&reread);
   if (bytes == nullptr || *bytes != copy) return BrandFailure{kCopyNotVerified, target};
   return Replace(files, target, existing);
+}
+
+// `failure` of a step of writing, checking or placing the copy, or, when a
+// virus scanner blocked the copy, the failure that names the scanner: the
+// step's own message would read as a broken disk or a locked folder.
+BrandFailure NamingScanner(BrandFailure failure, const WideText& target) {
+  if (!IsBlockedByScanner(failure.systemError)) return failure;
+  failure.problem = kCopyBlockedByScanner;
+  failure.subject = target;
+  return failure;
 }
 
 // Writes `copy` to a temporary file of its own beside TARGET and puts it in
@@ -286,14 +327,16 @@ std::variant<std::vector<WideText>, BrandFailure> PutInPlace(const BrandRequest&
     if (failure && failure->step == WriteStep::kCreate) {
       lastError = failure->error;
       if (IsExistingFile(failure->error)) continue;
-      return IsMissingFile(failure->error) ? BrandFailure{kTargetFolderMissing, FolderOf(target)}
-                                           : BrandFailure{kTargetFolderNotWritable, FolderOf(target), failure->error};
+      if (IsMissingFile(failure->error)) return BrandFailure{kTargetFolderMissing, FolderOf(target)};
+      return NamingScanner({kTargetFolderNotWritable, FolderOf(target), failure->error}, target);
     }
     auto outcome = failure ? std::variant<std::vector<WideText>, BrandFailure>(
                                  BrandFailure{kTargetNotWritten, target, failure->error})
                            : VerifyAndReplace(files, target, existing, copy);
-    if (auto* refused = std::get_if<BrandFailure>(&outcome)) RemoveWorkFile(files.temporary, *refused);
-    return outcome;
+    auto* refused = std::get_if<BrandFailure>(&outcome);
+    if (refused == nullptr) return outcome;
+    RemoveWorkFile(files.temporary, *refused);
+    return NamingScanner(std::move(*refused), target);
   }
   return BrandFailure{kTargetFolderNotWritable, FolderOf(target), lastError};
 }

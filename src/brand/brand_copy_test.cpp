@@ -29,6 +29,15 @@ std::map<WideText, Bytes> Files() {
   return files;
 }
 
+// How long the tool has waited since the fake was reset.
+std::uint64_t WaitedMilliseconds() {
+  std::uint64_t waited = 0;
+  for (const WideText& call : FakeCalls()) {
+    if (call.starts_with(u"wait ")) waited += std::stoul(std::string(call.begin() + 5, call.end()));
+  }
+  return waited;
+}
+
 class BrandCopy : public testing::Test {
  protected:
   void SetUp() override {
@@ -112,9 +121,25 @@ TEST_F(BrandCopy, EveryFailedStepLeavesTheFolderAsItWas) {
       {[] { FailFakeStep(FakeStep::kReplace, 1, 1176); },
        u"launcher-brand: cannot write the target 'out/viewer.exe' (system error #1176)"},
       // Unable to move the replacement, the target under the backup's name:
-      // it is moved back.
+      // it is moved back; or, where Windows left it under its own name, there
+      // is no backup to move (2) and it is as it was.
       {[] { FailFakeStep(FakeStep::kReplace, 1, 1177); },
        u"launcher-brand: cannot write the target 'out/viewer.exe' (system error #1177)"},
+      {[] {
+         KeepFakeNamesAfter1177();
+         FailFakeStep(FakeStep::kReplace, 1, 1177);
+       },
+       u"launcher-brand: cannot write the target 'out/viewer.exe' (system error #1177)"},
+      // A virus scanner refuses to open the new program.
+      {[] { FailFakeStep(FakeStep::kRead, 3, 225); },
+       u"launcher-brand: a virus scanner blocked the copy written for 'out/viewer.exe'; the target is left as it "
+       u"was (system error #225)"},
+      // Access denied throughout: a right the replacement needs is lacking.
+      {[] { FailFakeStep(FakeStep::kReplace, 1, 5, 1000); },
+       u"launcher-brand: cannot write the target 'out/viewer.exe' after trying for 5 seconds: access is denied; "
+       u"another program may hold it or the copy open, or you may lack the right to replace it (write access to "
+       u"it and the right to change the copy's permissions; on a network share, Full Control); it is left as it "
+       u"was (system error #5)"},
       // Another process holds the target throughout: the tool gives up after
       // 5 seconds of pauses.
       {[] { FailFakeStep(FakeStep::kReplace, 1, 32, 1000); },
@@ -128,11 +153,7 @@ TEST_F(BrandCopy, EveryFailedStepLeavesTheFolderAsItWas) {
     c.fail();
     ExpectRefused(arguments, c.line);
   }
-  std::uint64_t waited = 0;
-  for (const WideText& call : FakeCalls()) {
-    if (call.starts_with(u"wait ")) waited += std::stoul(std::string(call.begin() + 5, call.end()));
-  }
-  EXPECT_EQ(waited, 5000u);
+  EXPECT_EQ(WaitedMilliseconds(), 5000u);
   EXPECT_EQ(FakeCalls().back(), u"remove out/.brand-00001092-00.tmp");
 }
 
@@ -153,16 +174,27 @@ TEST_F(BrandCopy, ABusyTargetIsReplacedOnceFreeAndWhatCannotBeUndoneIsNamed) {
                                                  replace, u"wait 200", replace, u"remove " + backup}));
   EXPECT_EQ(Files().size(), 3u);
 
-  // The backup of the replaced file stays (a running program's): the copy is
-  // written, and the maker told.
+  // The backup, held for a moment, is removed once free.
   SetUp();
   PutFakeFile(u"out/viewer.exe", TestProgram());
-  FailFakeStep(FakeStep::kRemove, 1, 5);
+  FailFakeStep(FakeStep::kRemove, 1, 32);
   BrandToolRun run = RunBrandTool(arguments);
+  EXPECT_EQ(run.errors, u"");
+  EXPECT_EQ(FakeCalls(), (std::vector<WideText>{replace, u"remove " + backup, u"wait 25", u"remove " + backup}));
+  EXPECT_FALSE(FakeFileBytes(backup));
+
+  // The backup of the replaced file stays (a running program's): the copy is
+  // written, and the maker told, within the 5 seconds the replacement began.
+  SetUp();
+  PutFakeFile(u"out/viewer.exe", TestProgram());
+  FailFakeStep(FakeStep::kReplace, 1, 32, 3);
+  FailFakeStep(FakeStep::kRemove, 1, 5, 1000);
+  run = RunBrandTool(arguments);
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.errors, u"launcher-brand: note: the replaced file's backup '" + backup +
                             u"' is left behind (system error #5): delete it\n");
   EXPECT_EQ(FakeFileBytes(backup), TestProgram());
+  EXPECT_EQ(WaitedMilliseconds(), 5000u);
 
   // A temporary file that cannot be removed after a failure is named.
   SetUp();

@@ -75,6 +75,7 @@ std::optional<WriteFailure> WriteNewFile(const WideText& path, std::string_view 
 
 enum class ReplaceFailureKind {
   kBusy,            // another process holds a file for now (a virus scanner does); nothing changed
+  kDenied,          // access denied: a file held for now, as kBusy, or a right lacking; nothing changed
   kRefused,         // nothing changed
   kTargetAtBackup,  // the file replaced now has the backup's name; the replacement kept its own
 };
@@ -85,24 +86,37 @@ struct ReplaceFailure {
   friend bool operator==(const ReplaceFailure&, const ReplaceFailure&) = default;
 };
 
-// What a failure of ReplaceFileW or MoveFileExW with Windows' `error` left:
-// access denied (5), a sharing violation (32), a lock violation (33) and
-// "unable to remove replaced" (1175) are kBusy; "unable to move replacement
-// 2" (1177) is kTargetAtBackup; anything else, "unable to move replacement"
-// (1176) included, is kRefused. The Windows definition and the test
-// definition both read their errors through it.
+// What a failure of ReplaceFileW, MoveFileExW or DeleteFileW with Windows'
+// `error` left: a sharing violation (32), a lock violation (33) and "unable to
+// remove replaced" (1175) are kBusy; access denied (5) is kDenied; "unable to
+// move replacement 2" (1177) is kTargetAtBackup; anything else, "unable to
+// move replacement" (1176) included, is kRefused. The Windows definition and
+// the test definition both read their errors through it.
 constexpr ReplaceFailure WindowsReplaceFailure(SystemError error) {
   switch (error) {
-    case 5: case 32: case 33: case 1175: return {ReplaceFailureKind::kBusy, error};
+    case 32: case 33: case 1175: return {ReplaceFailureKind::kBusy, error};
+    case 5: return {ReplaceFailureKind::kDenied, error};
     case 1177: return {ReplaceFailureKind::kTargetAtBackup, error};
     default: return {ReplaceFailureKind::kRefused, error};
   }
 }
 
+// Whether Windows' `error` says a virus scanner blocked the file: it found a
+// virus in it (225) or deleted it (226).
+constexpr bool IsWindowsScannerBlock(SystemError error) { return error == 225 || error == 226; }
+
+// Whether `error` says a virus scanner blocked the file (IsWindowsScannerBlock
+// on Windows; no Linux error says so).
+bool IsBlockedByScanner(SystemError error);
+
 // Puts the file `replacement` in the place of the existing file `target`.
 // Windows: ReplaceFileW (without REPLACEFILE_WRITE_THROUGH, which Windows
 // does not support), which keeps TARGET's attributes, security and streams
 // and moves it to `backup` on the way; the backup is the caller's to remove.
+// It fails with access denied where the user may not write TARGET or change
+// the replacement's permissions, and is never told to ignore that
+// (REPLACEFILE_IGNORE_ACL_ERRORS), which would give the copy looser
+// permissions than TARGET's without a word.
 // Linux: `replacement` takes TARGET's permission bits but the set-user-ID,
 // set-group-ID and sticky bits, and is renamed over it (`backup` is not
 // used); the folder, opened before the rename, is flushed after it, so that
@@ -117,9 +131,11 @@ std::optional<ReplaceFailure> ReplaceExistingFile(const WideText& target, const 
 // as ReplaceExistingFile flushes it.
 std::optional<ReplaceFailure> MoveToNewName(const WideText& from, const WideText& to);
 
-// Removes the file `path`; the error when it cannot (IsMissingFile when
-// there is no such file).
-std::optional<SystemError> RemoveFile(const WideText& path);
+// Removes the file `path`; what failed when it cannot (IsMissingFile of its
+// error when there is no such file). Windows: DeleteFileW, its errors sorted
+// by WindowsReplaceFailure, so that a file held for now can be tried again;
+// Linux: unlink, kRefused.
+std::optional<ReplaceFailure> RemoveFile(const WideText& path);
 
 // This process's identifier.
 std::uint32_t ProcessId();

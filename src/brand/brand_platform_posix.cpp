@@ -73,6 +73,8 @@ bool IsMissingFile(SystemError error) { return error == ENOENT || error == ENOTD
 
 bool IsExistingFile(SystemError error) { return error == EEXIST; }
 
+bool IsBlockedByScanner(SystemError) { return false; }
+
 WideText SystemErrorText(SystemError error) {
   return DecodeUtf8Escaped(std::strerror(static_cast<int>(error)));
 }
@@ -141,8 +143,8 @@ std::optional<ReplaceFailure> MoveToNewName(const WideText& from, const WideText
   return failure;
 }
 
-std::optional<SystemError> RemoveFile(const WideText& path) {
-  if (unlink(Native(path).c_str()) != 0) return LastError();
+std::optional<ReplaceFailure> RemoveFile(const WideText& path) {
+  if (unlink(Native(path).c_str()) != 0) return ReplaceFailure{ReplaceFailureKind::kRefused, LastError()};
   return std::nullopt;
 }
 

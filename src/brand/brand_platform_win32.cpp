@@ -66,6 +66,8 @@ bool IsMissingFile(SystemError error) { return error == ERROR_FILE_NOT_FOUND || 
 
 bool IsExistingFile(SystemError error) { return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS; }
 
+bool IsBlockedByScanner(SystemError error) { return IsWindowsScannerBlock(error); }
+
 WideText SystemErrorText(SystemError error) { return u"system error #" + DecimalText(error); }
 
 std::variant<FileState, SystemError> InspectFile(const WideText& path) {
@@ -141,8 +143,8 @@ std::optional<ReplaceFailure> MoveToNewName(const WideText& from, const WideText
   return std::nullopt;
 }
 
-std::optional<SystemError> RemoveFile(const WideText& path) {
-  if (!DeleteFileW(AsWindowsText(path))) return GetLastError();
+std::optional<ReplaceFailure> RemoveFile(const WideText& path) {
+  if (!DeleteFileW(AsWindowsText(path))) return WindowsReplaceFailure(GetLastError());
   return std::nullopt;
 }
 

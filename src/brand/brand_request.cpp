@@ -109,8 +109,14 @@ WideText FailureMessage(const BrandFailure& failure) {
       {BrandProblem::kTargetNotWritten, u"cannot write the target ", u""},
       {BrandProblem::kTargetInUse, u"cannot write the target ",
        u" after trying for 5 seconds: another program may hold it or the copy open; it is left as it was"},
+      {BrandProblem::kTargetAccessDenied, u"cannot write the target ",
+       u" after trying for 5 seconds: access is denied; another program may hold it or the copy open, or you may "
+       u"lack the right to replace it (write access to it and the right to change the copy's permissions; "
+       u"on a network share, Full Control); it is left as it was"},
       {BrandProblem::kTargetLeftAsBackup, u"the target ",
        u" could not be replaced, nor put back from its backup: rename the file left behind to it"},
+      {BrandProblem::kCopyBlockedByScanner, u"a virus scanner blocked the copy written for ",
+       u"; the target is left as it was"},
       {BrandProblem::kCopyNotVerified, u"the copy written for ",
        u" did not read back as written; the target is left as it was"},
   };

@@ -67,7 +67,9 @@ enum class BrandProblem {
   kTargetFolderNotWritable,
   kTargetNotWritten,
   kTargetInUse,
+  kTargetAccessDenied,
   kTargetLeftAsBackup,
+  kCopyBlockedByScanner,
   kCopyNotVerified,
 };
 
