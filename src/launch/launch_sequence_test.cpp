@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 
 #include "platform_fake.h"
@@ -128,20 +127,16 @@ TEST_F(RunLauncherTest, NamedWithoutABackslashPathFindsItselfByItsModule) {
   }
 
   // A path that names the launcher after a backslash is used, made absolute
-  // where it is relative or holds a "/", even where the module is elsewhere; a
-  // quoted one without a look at the module, and without the dots and spaces
-  // that end its file name.
-  WideText forwardBin = binDirectory_;
-  std::replace(forwardBin.begin(), forwardBin.end(), u'\\', u'/');
+  // where it is relative, even where the module is elsewhere; a quoted one
+  // without a look at the module, and without the dots and spaces that end its
+  // file name.
   const WideText named[] = {QuotedViewer(u" one"), Viewer().insert(0, 1, u'"') + u". \" one",
-                            u"bin\\viewer.exe one", u"..\\bin\\viewer.exe one",
-                            forwardBin + u"\\viewer.exe one"};
+                            u"bin\\viewer.exe one", u"..\\bin\\viewer.exe one"};
   for (const WideText& rawCommandLine : named) {
     SCOPED_TRACE(testing::PrintToString(rawCommandLine));
     Reset(rawCommandLine);
     SetFullPathName(u"bin\\viewer.exe", Viewer());
     SetFullPathName(u"..\\bin\\viewer.exe", Viewer());
-    SetFullPathName(forwardBin + u"\\viewer.exe", Viewer());
     SetModulePath(root_ + u"\\elsewhere\\viewer.exe");
     EXPECT_EQ(RunNarrowed(u"one"), LaunchStatus::kApplicationStarted);
     EXPECT_EQ(RecordedStarts(), (std::vector<RecordedStart>{{started, binDirectory_, {}}}));
@@ -200,6 +195,9 @@ TEST_F(RunLauncherTest, ShowsOneMessagePerFailureBeforeStarting) {
       // An absolute path keeps its spelling, and "\\?\" is kept to open the file.
       {u"C:\\Nowhere\\\\bin\\viewer.exe x", Viewer(),
        u"Unable to find the configuration file 'C:\\Nowhere\\\\bin\\viewer.ini'."},
+      // One with a "/" is named in its canonical form.
+      {u"C:/Nowhere/bin\\viewer.exe x", Viewer(),
+       u"Unable to find the configuration file 'C:\\Nowhere\\bin\\viewer.ini'."},
       {u"\"\\\\?\\C:\\Nowhere\\viewer.exe\" x", Viewer(),
        u"Unable to find the configuration file '\\\\?\\C:\\Nowhere\\viewer.ini'."},
       // A relative path is named in its absolute form.
@@ -212,6 +210,7 @@ TEST_F(RunLauncherTest, ShowsOneMessagePerFailureBeforeStarting) {
     SetFullPathName(u"other.exe", binDirectory_ + u"\\other.exe");
     SetFullPathName(u" \"C:\\Tools\\viewer.exe", u"C:\\cwd\\ \"C:\\Tools\\viewer.exe");
     SetFullPathName(u"C:\\Nowhere\\\\bin\\viewer.exe", u"C:\\Nowhere\\bin\\viewer.exe");
+    SetFullPathName(u"C:/Nowhere/bin\\viewer.exe", u"C:\\Nowhere\\bin\\viewer.exe");
     EXPECT_EQ(RunNarrowed(u"x"), LaunchStatus::kErrorShown);
     EXPECT_EQ(RecordedMessages(), std::vector<WideText>{c.message});
     EXPECT_TRUE(RecordedStarts().empty());
