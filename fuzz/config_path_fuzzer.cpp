@@ -80,17 +80,24 @@ bool EqualIgnoringAsciiCase(std::u16string_view first, std::u16string_view secon
   return true;
 }
 
-// Each blank in turn, then the end: the text before it, with ".exe" added
-// when its file name holds no dot, made absolute.
+// Each blank in turn, then the end: where the text since the last "\" or "/"
+// before it, without the dots and spaces that end it and with ".exe" added
+// when it holds no dot, is the module's file name, the text before the blank
+// with ".exe" added when its file name as written holds no dot, made absolute.
 std::optional<std::size_t> PlainEndOfOwnName(std::u16string_view line,
                                              std::u16string_view modulePath) {
+  const std::u16string_view fileName = modulePath.substr(modulePath.find_last_of(u"\\/") + 1);
   for (std::size_t end = 1; end <= line.size(); ++end) {
     if (end < line.size() && !IsBlank(line[end])) continue;
-    WideText prefix(line.substr(0, end));
-    const std::size_t separator = prefix.find_last_of(u"\\/");
-    if (prefix.find(u'.', separator == WideText::npos ? 0 : separator + 1) == WideText::npos)
-      prefix += u".exe";
-    const std::optional<WideText> full = FullPathName(prefix);
+    WideText path(line.substr(0, end));
+    const std::size_t separator = path.find_last_of(u"\\/");
+    const std::size_t nameStart = separator == WideText::npos ? 0 : separator + 1;
+    WideText name = path.substr(nameStart);
+    while (!name.empty() && (name.back() == u'.' || name.back() == u' ')) name.pop_back();
+    if (name.find(u'.') == WideText::npos) name += u".exe";
+    if (!EqualIgnoringAsciiCase(name, fileName)) continue;
+    if (path.find(u'.', nameStart) == WideText::npos) path += u".exe";
+    const std::optional<WideText> full = FullPathName(path);
     if (full && EqualIgnoringAsciiCase(*full, modulePath)) return end;
   }
   return std::nullopt;
