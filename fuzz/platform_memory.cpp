@@ -58,7 +58,8 @@ std::optional<WideText> FullPathName(const WideText& path) {
   } else if (rest.size() >= 2 && rest[1] == u':') {
     root.assign(rest.data(), 2);
     rest.remove_prefix(2);
-    if (!rest.starts_with(u'\\') && (root[0] == u'C' || root[0] == u'c')) names.push_back(u"Current");
+    const bool driveC = root[0] == u'C' || root[0] == u'c';
+    if (driveC && !rest.starts_with(u'\\')) names.push_back(u"Current");
   } else if (!rest.starts_with(u'\\')) {
     names.push_back(u"Current");
   }

@@ -95,7 +95,8 @@ ProgramToken SplitProgramToken(std::u16string_view commandLine) {
   }
   if (end == kNone) end = commandLine.size();
   token.program = commandLine.substr(start, end - start);
-  token.rest = RestAfterOneBlank(commandLine, token.quoted && end < commandLine.size() ? end + 1 : end);
+  if (token.quoted && end < commandLine.size()) ++end;
+  token.rest = RestAfterOneBlank(commandLine, end);
   return token;
 }
 

@@ -77,7 +77,8 @@ TEST(EndOfOwnName, EndsAtTheFirstBlankWhereThePrefixIsTheModule) {
       // launcher ("C:\Users\max.exeter\Viewer", as viewer.exe) ends it.
       {u"C:\\Users\\max.exeter\\Viewer 2\\bin\\viewer.exe one two",
        u"C:\\Users\\max.exeter\\Viewer 2\\bin\\viewer.exe"},
-      {u"c:\\users\\MAX.EXETER\\Viewer 2\\bin\\VIEWER\t", u"c:\\users\\MAX.EXETER\\Viewer 2\\bin\\VIEWER"},
+      {u"c:\\users\\MAX.EXETER\\Viewer 2\\bin\\VIEWER\t",
+       u"c:\\users\\MAX.EXETER\\Viewer 2\\bin\\VIEWER"},
       // The dots and spaces that end a file name are dropped.
       {u"C:\\Users\\max.exeter\\Viewer 2\\bin\\viewer.exe. x",
        u"C:\\Users\\max.exeter\\Viewer 2\\bin\\viewer.exe."},
@@ -119,8 +120,8 @@ TEST(ShellCommandOf, SplitsFileFromParametersWhereCreateProcessFoundIt) {
       {u"\"C:\\Program Files\\V\\app.exe\"\t-x  \"y z\"", u"C:\\Program Files\\V\\app.exe",
        u"-x  \"y z\""},
       // The first text before a blank that names a file, as it was found.
-      {u"C:\\Users\\max.exeter\\My Apps\\admin.exe  /x", u"C:\\Users\\max.exeter\\My Apps\\admin.exe",
-       u" /x"},
+      {u"C:\\Users\\max.exeter\\My Apps\\admin.exe  /x",
+       u"C:\\Users\\max.exeter\\My Apps\\admin.exe", u" /x"},
       {u"C:\\Tools\\setup /log C:\\logs\\setup.exe.log", u"C:\\Tools\\setup.exe",
        u"/log C:\\logs\\setup.exe.log"},
       // No text names a file: the first blank ends it.
