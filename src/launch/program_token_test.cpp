@@ -87,12 +87,10 @@ TEST(EndOfOwnName, EndsAtTheFirstBlankWhereThePrefixIsTheModule) {
       {u"C:/Users/max.exeter/Viewer 2/bin\\viewer.exe one",
        u"C:/Users/max.exeter/Viewer 2/bin\\viewer.exe"},
       {u"..\\..\\Viewer 2\\bin\\viewer.exe", u"..\\..\\Viewer 2\\bin\\viewer.exe"},
-      // Near misses: the same file name in other folders, before it and as it.
+      // A near miss: the same file name in other folders, before the
+      // launcher's path, which then is no longer the text before the blank.
       {u"D:\\Viewer 2\\bin\\viewer.exe C:\\Users\\max.exeter\\Viewer 2\\bin\\viewer.exe x",
        std::nullopt},
-      {u"C:\\Users\\max.exeter\\Viewer 2\\lib\\viewer.exe x", std::nullopt},
-      {u"C:\\Users\\max.exeter\\Viewer 2\\bin\\viewer.exe2 x", std::nullopt},
-      {u"viewer", std::nullopt},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(WideText(c.commandLine)));
@@ -108,7 +106,6 @@ TEST(EndOfOwnName, EndsAtTheFirstBlankWhereThePrefixIsTheModule) {
   }
   EXPECT_EQ(ProgramPathOf(u"C:\\P\\viewer.exe. ."), u"C:\\P\\viewer.exe");
   EXPECT_EQ(ProgramPathOf(u"C:\\P.d\\viewer"), u"C:\\P.d\\viewer.exe");
-  EXPECT_EQ(ArgumentsAfter(u"C:\\P\\viewer.exe \t one  two", 15), u"one  two");
 }
 
 TEST(ShellCommandOf, SplitsFileFromParametersWhereCreateProcessFoundIt) {
