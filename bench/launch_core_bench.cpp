@@ -127,6 +127,26 @@ BENCHMARK(ConfigPathFromCommandLineAtLength)
     ->ArgNames({"N", "exe_at_end"})
     ->ArgsProduct({{1024, 8192, 32767}, {1, 0}});
 
+// An unquoted line of N code units whose every blank follows the launcher's
+// file name, in the launcher's folders on another drive: where its name ends
+// is asked at each blank, and no text before one is the launcher.
+void OwnNameAmongNearMisses(benchmark::State& state) {
+  const std::u16string_view modulePath = u"C:\\Program Files\\Vandrel Viewer\\bin\\viewer.exe";
+  const WideText rawCommandLine = Repeated(
+      u"viewer ", u"D:\\Program Files\\Vandrel Viewer\\bin\\viewer.exe ", SizeArgument(state));
+  for (auto _ : state) {
+    const std::optional<std::size_t> end = EndOfOwnName(rawCommandLine, modulePath);
+    if (end) {
+      state.SkipWithError("unexpected outcome");
+      break;
+    }
+    benchmark::DoNotOptimize(end);
+  }
+  CountUnits(state, rawCommandLine.size());
+  state.SetComplexityN(state.range(0));
+}
+BENCHMARK(OwnNameAmongNearMisses)->Arg(1024)->Arg(8192)->Arg(32767)->Complexity(benchmark::oN);
+
 void ReadTemplateFrom(benchmark::State& state, const WideText& configPath,
                       const WideText& expected) {
   for (auto _ : state) {

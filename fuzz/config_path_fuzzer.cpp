@@ -1,6 +1,7 @@
-// The launcher's path and arguments on any command line (the input as
-// UTF-16LE): ExePathNamedIn, ConfigPathFor and TailAfterUnquotedPath for a
-// launcher named viewer.exe, checked against a plain reading of the rules.
+// The launcher's path on any command line (the input as UTF-16LE):
+// ExePathNamedIn and ConfigPathFor, and EndOfOwnName for launchers at a few
+// paths, checked against a plain reading of the rules. Paths are made
+// absolute by the fuzz platform's model of GetFullPathNameW.
 
 #include <cstddef>
 #include <cstdint>
@@ -9,11 +10,16 @@
 
 #include "fuzz_support.h"
 #include "launch/config_file.h"
+#include "launch/platform.h"
 #include "launch/program_token.h"
 
 namespace {
 
-constexpr std::u16string_view kLauncherFileName = u"viewer.exe";
+// Launchers in the model's current directory, in a folder with a space, at
+// the root of a share, and with ".exe" inside their file name.
+constexpr std::u16string_view kModulePaths[] = {
+    u"C:\\Current\\viewer.exe", u"C:\\Prod Dir\\bin\\viewer.exe",
+    u"\\\\nas\\stick\\VIEWER.EXE", u"C:\\Current\\v.exe.exe"};
 
 char16_t LowerAscii(char16_t unit) {
   return unit >= u'A' && unit <= u'Z' ? static_cast<char16_t>(unit + (u'a' - u'A')) : unit;
@@ -45,10 +51,12 @@ void CheckNamedPath(std::u16string_view line) {
   const std::optional<std::u16string_view> path = ExePathNamedIn(line);
   if (!line.empty() && line.front() == u'"') {
     const std::u16string_view quoted = line.substr(1);
-    const std::u16string_view token = quoted.substr(0, quoted.find(u'"'));
+    std::u16string_view token = quoted.substr(0, quoted.find(u'"'));
+    while (!token.empty() && (token.back() == u'.' || token.back() == u' ')) token.remove_suffix(1);
     const bool endsWithExe = token.size() >= 4 && IsExeAt(token, token.size() - 4);
-    Require(path.has_value() == endsWithExe, "a quoted token names a path when it ends in .exe");
-    if (path) Require(*path == token, "the path is the whole quoted token");
+    Require(path.has_value() == endsWithExe,
+            "a quoted token names a path when it ends in .exe and then dots and spaces");
+    if (path) Require(*path == token, "the path is the quoted token without those dots and spaces");
     return;
   }
   const std::optional<std::size_t> end = FirstExeEnd(line, u" \t\"");
@@ -64,27 +72,42 @@ void CheckNamedPath(std::u16string_view line) {
           "the configuration path puts .ini in place of the path's .exe, keeping the rest");
 }
 
-void CheckTail(std::u16string_view line) {
-  const std::optional<std::u16string_view> tail = TailAfterUnquotedPath(line, kLauncherFileName);
-  if (!tail) return;
-  Require(!line.empty() && line.front() != u'"', "only an unquoted line has its own tail");
-  Require(line.ends_with(*tail) && (tail->empty() || !IsBlank(tail->front())),
-          "the tail is the end of the line, without leading blanks");
-  std::u16string_view before = line.substr(0, line.size() - tail->size());
-  while (!before.empty() && IsBlank(before.back())) before.remove_suffix(1);
-  Require(FirstExeEnd(line, u" \t") == before.size(), "the tail follows the line's first .exe");
-  const std::size_t separator = before.find_last_of(u"\\/");
-  const std::u16string_view fileName =
-      separator == std::u16string_view::npos ? before : before.substr(separator + 1);
-  Require(fileName.size() == kLauncherFileName.size() && IsExeAt(fileName, fileName.size() - 4),
-          "the path before the tail ends in the launcher's file name");
-  for (std::size_t i = 0; i < fileName.size(); ++i) {
-    Require(LowerAscii(fileName[i]) == kLauncherFileName[i],
-            "the path before the tail ends in the launcher's file name");
+bool EqualIgnoringAsciiCase(std::u16string_view first, std::u16string_view second) {
+  if (first.size() != second.size()) return false;
+  for (std::size_t i = 0; i < first.size(); ++i) {
+    if (LowerAscii(first[i]) != LowerAscii(second[i])) return false;
   }
-  const std::size_t blank = line.find_first_of(u" \t");
-  Require(blank != std::u16string_view::npos && blank < before.size(),
-          "the path before the tail holds a blank");
+  return true;
+}
+
+// Each blank in turn, then the end: where the text since the last "\" or "/"
+// before it, without the dots and spaces that end it and with ".exe" added
+// when it holds no dot, is the module's file name, the text before the blank
+// with ".exe" added when its file name as written holds no dot, made absolute.
+std::optional<std::size_t> PlainEndOfOwnName(std::u16string_view line,
+                                             std::u16string_view modulePath) {
+  const std::u16string_view fileName = modulePath.substr(modulePath.find_last_of(u"\\/") + 1);
+  for (std::size_t end = 1; end <= line.size(); ++end) {
+    if (end < line.size() && !IsBlank(line[end])) continue;
+    WideText path(line.substr(0, end));
+    const std::size_t separator = path.find_last_of(u"\\/");
+    const std::size_t nameStart = separator == WideText::npos ? 0 : separator + 1;
+    WideText name = path.substr(nameStart);
+    while (!name.empty() && (name.back() == u'.' || name.back() == u' ')) name.pop_back();
+    if (name.find(u'.') == WideText::npos) name += u".exe";
+    if (!EqualIgnoringAsciiCase(name, fileName)) continue;
+    if (path.find(u'.', nameStart) == WideText::npos) path += u".exe";
+    const std::optional<WideText> full = FullPathName(path);
+    if (full && EqualIgnoringAsciiCase(*full, modulePath)) return end;
+  }
+  return std::nullopt;
+}
+
+void CheckOwnName(std::u16string_view line) {
+  for (const std::u16string_view modulePath : kModulePaths) {
+    Require(EndOfOwnName(line, modulePath) == PlainEndOfOwnName(line, modulePath),
+            "the name ends at the first blank where the text before it is the module");
+  }
 }
 
 }  // namespace
@@ -92,6 +115,6 @@ void CheckTail(std::u16string_view line) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const WideText line = Utf16FromBytes(data, size);
   CheckNamedPath(line);
-  CheckTail(line);
+  CheckOwnName(line);
   return 0;
 }

@@ -9,6 +9,7 @@
 
 #include "fuzz_support.h"
 #include "launch/expansion.h"
+#include "launch/launcher_path.h"
 
 namespace {
 
@@ -82,7 +83,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
 
-  const WideText parent = BeforeLastBackslash(directory);
+  // ".." stays at the root of a share or volume, told apart by the launcher's
+  // own rule (IsShareOrVolumeRoot, which its unit tests check).
+  const WideText parent =
+      IsShareOrVolumeRoot(directory) ? directory : BeforeLastBackslash(directory);
   const std::size_t dots = CountOccurrences(joined, u"[.]");
   const WideText afterDots = ReplaceEach(joined, u"[.]", directory);
   const std::size_t dotDots = CountOccurrences(afterDots, u"[..]");

@@ -12,6 +12,7 @@ struct FakePlatform {
   StartupRequest ownStartup;
   std::vector<std::pair<WideText, std::optional<WideText>>> fullPaths;
   std::vector<std::pair<WideText, std::optional<WideText>>> longPaths;
+  std::vector<std::pair<WideText, std::optional<WideText>>> programFiles;
   std::optional<std::uint32_t> startError;
   std::optional<std::uint32_t> shellStartError;
   std::vector<RecordedStart> starts;
@@ -55,6 +56,10 @@ void SetLongPathName(WideText path, std::optional<WideText> longPath) {
   Fake().longPaths.emplace_back(std::move(path), std::move(longPath));
 }
 
+void SetProgramFile(WideText name, WideText file) {
+  Fake().programFiles.emplace_back(std::move(name), std::move(file));
+}
+
 void FailStartsWith(std::uint32_t systemError) { Fake().startError = systemError; }
 
 void FailShellStartsWith(std::uint32_t systemError) { Fake().shellStartError = systemError; }
@@ -84,6 +89,13 @@ std::optional<WideText> LongPathName(const WideText& path) {
   return Scripted(Fake().longPaths, path);
 }
 
+std::optional<WideText> FindProgramFile(const WideText& name) {
+  for (const auto& [scripted, file] : Fake().programFiles) {
+    if (scripted == name) return file;
+  }
+  return std::nullopt;
+}
+
 std::optional<std::uint32_t> StartApplication(WideText commandLine, WideText directory,
                                               StartupRequest startup) {
   Fake().calls.push_back("StartApplication");
@@ -92,10 +104,11 @@ std::optional<std::uint32_t> StartApplication(WideText commandLine, WideText dir
 }
 
 std::optional<std::uint32_t> StartThroughShell(WideText file, WideText parameters,
-                                               WideText directory, std::uint16_t showState) {
+                                               WideText directory, std::uint16_t showState,
+                                               std::optional<std::uint32_t> hotKey) {
   Fake().calls.push_back("StartThroughShell");
   Fake().shellStarts.push_back(
-      {std::move(file), std::move(parameters), std::move(directory), showState});
+      {std::move(file), std::move(parameters), std::move(directory), showState, hotKey});
   return Fake().shellStartError;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 
 // Control over the test definition of the platform: what the run sees as its
-// raw command line, module path, full and long path names and its own start,
+// raw command line, module path, full and long path names, program files and
+// its own start,
 // how process creation and the shell answer, and what was called, started and
 // shown.
 
@@ -25,6 +26,7 @@ struct RecordedShellStart {
   WideText parameters;
   WideText directory;
   std::uint16_t showState = 0;
+  std::optional<std::uint32_t> hotKey;
   friend bool operator==(const RecordedShellStart&, const RecordedShellStart&) = default;
 };
 
@@ -42,6 +44,10 @@ void SetOwnStartup(StartupRequest startup);
 // full, long path of an existing file.
 void SetFullPathName(WideText path, std::optional<WideText> fullPath);
 void SetLongPathName(WideText path, std::optional<WideText> longPath);
+
+// What FindProgramFile gives for `name` from now on; for a name not scripted,
+// nothing.
+void SetProgramFile(WideText name, WideText file);
 
 // Makes every later StartApplication, or StartThroughShell, fail with `systemError`.
 void FailStartsWith(std::uint32_t systemError);

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "launch/launcher_path.h"
 #include "text/text.h"
 
 namespace {
@@ -23,7 +24,10 @@ ExpandedCommand ExpandCommandLine(WideText commandTemplate, WideText argumentTai
   if (!backslash) return {std::move(commandLine), WideText()};
 
   WideText launcherDirectory = configPath.substr(0, *backslash);
-  WideText parentDirectory = ParentDirectory(launcherDirectory);
+  // ".." at the root of a share or volume is that root, as it is for Windows.
+  WideText parentDirectory = IsShareOrVolumeRoot(launcherDirectory)
+                                 ? launcherDirectory
+                                 : ParentDirectory(launcherDirectory);
   // "[..]" runs second, over the result of the first pass, so a "[..]" that a
   // directory name brought in is substituted too.
   commandLine = ReplaceAll(std::move(commandLine), u"[.]", launcherDirectory);

@@ -14,7 +14,8 @@ struct ExpandedCommand {
 // Appends the argument tail (after one space, unless it is empty) to the
 // template, then replaces every "[.]" with the launcher directory and, in that
 // result, every "[..]" with its parent; both as cut from the path, a bare
-// drive included. Without a backslash in the configuration path, the
+// drive included, except that the parent of a share's or volume's root
+// (IsShareOrVolumeRoot) is that root. Without a backslash in the configuration path, the
 // placeholders stay as they are. Never fails.
 ExpandedCommand ExpandCommandLine(WideText commandTemplate, WideText argumentTail,
                                   WideText configPath);

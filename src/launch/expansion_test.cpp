@@ -19,6 +19,13 @@ TEST(ExpandCommandLine, SubstitutesTheLauncherDirectoryAndItsParent) {
       {u"[..]\\rt\\app.exe -home [.]", u"", u"bin\\viewer.ini", u"\\rt\\app.exe -home bin", u"bin"},
       {u"[..]\\rt [.]", u"", u"\\\\server\\share\\app\\viewer.ini",
        u"\\\\server\\share\\rt \\\\server\\share\\app", u"\\\\server\\share\\app"},
+      // At the root of a share or volume, ".." is that root.
+      {u"[..]\\rt", u"", u"\\\\nas\\stick\\viewer.ini", u"\\\\nas\\stick\\rt", u"\\\\nas\\stick"},
+      {u"[..]\\rt", u"", u"\\\\?\\unc\\nas\\stick\\viewer.ini", u"\\\\?\\unc\\nas\\stick\\rt",
+       u"\\\\?\\unc\\nas\\stick"},
+      {u"[..]\\rt", u"", u"\\\\?\\Volume{d1e5}\\viewer.ini", u"\\\\?\\Volume{d1e5}\\rt",
+       u"\\\\?\\Volume{d1e5}"},
+      {u"[..]\\rt", u"", u"\\\\.\\pipe\\viewer.ini", u"\\\\.\\rt", u"\\\\.\\pipe"},
       // A doubled backslash leaves one at the end of the directory.
       {u"[.]|[..]", u"", u"C:\\Prod\\\\viewer.ini", u"C:\\Prod\\|C:\\Prod", u"C:\\Prod\\"},
       // Inside quotes and words, every occurrence; spaced forms are text.

@@ -46,15 +46,19 @@ std::optional<std::uint32_t> StartWithOwnDllSearch(const ExpandedCommand& comman
 
 // An application whose manifest requires administrator rights cannot be
 // created by CreateProcessW (740); the shell asks for the elevation instead.
-// The shell takes a show state and nothing else of the launcher's start.
+// The shell takes a show state and a hot key and nothing else of the
+// launcher's start.
 std::optional<std::uint32_t> StartElevated(const ExpandedCommand& command,
                                            const StartupRequest& startup,
                                            std::uint32_t createError) {
   std::optional<ShellCommand> shell = ShellCommandOf(command.commandLine);
   if (!shell) return createError;
   const bool showState = (startup.flags & kStartUseShowWindow) != 0;
+  std::optional<std::uint32_t> hotKey;
+  if (startup.flags & kStartUseHotKey) hotKey = static_cast<std::uint32_t>(startup.standardInput);
   return StartThroughShell(std::move(shell->file), std::move(shell->parameters),
-                           command.currentDirectory, showState ? startup.showWindow : kShowNormal);
+                           command.currentDirectory, showState ? startup.showWindow : kShowNormal,
+                           hotKey);
 }
 
 // The shortcut's identity: its path, or an AppUserModelID, which alone may
@@ -74,9 +78,11 @@ StartupRequest ShortcutIdentity(const StartupRequest& own) {
 }
 
 // A quote belongs to no file's path: such a text is left as the command line
-// wrote it, and so is its message.
+// wrote it, and so is its message. A "/" would leave "[.]" without the
+// backslash it is cut at.
 WideText AbsolutePath(WideText path) {
-  if (IsAbsolutePath(path) || path.find(u'"') != WideText::npos) return path;
+  if (path.find(u'"') != WideText::npos) return path;
+  if (IsAbsolutePath(path) && path.find(u'/') == WideText::npos) return path;
   std::optional<WideText> full = FullPathName(path);
   return full ? *std::move(full) : path;
 }
@@ -124,18 +130,24 @@ MessageParts MessagePartsOf(LaunchFailure failure) {
 Outcome<OwnStart> FindOwnStart(const WideText& rawCommandLine, WideText argumentTail) {
   const ProgramToken token = SplitProgramToken(rawCommandLine);
   const std::optional<std::u16string_view> named = ExePathNamedIn(rawCommandLine);
-  // An unquoted path that runs past the token holds a blank: the token alone
-  // does not name it.
-  const bool withinToken = named && named->size() <= token.program.size();
-  if (withinToken && IsBackslashPath(*named))
-    return OwnStart{TextOf(*named), std::move(argumentTail)};
-  if (std::optional<WideText> modulePath = LauncherModulePath()) {
-    const std::u16string_view fileName = FileNameOf(*modulePath);
-    if (NamesFile(token.program, fileName))
-      return OwnStart{*std::move(modulePath), std::move(argumentTail)};
-    if (const auto tail = TailAfterUnquotedPath(rawCommandLine, fileName))
-      argumentTail = TextOf(*tail);
+  const bool namedPath =
+      named && named->size() <= token.program.size() && IsBackslashPath(*named);
+  // A quote ends the name where Windows ended it.
+  if (token.quoted && namedPath) return OwnStart{TextOf(*named), std::move(argumentTail)};
+  std::optional<WideText> modulePath = LauncherModulePath();
+  if (!token.quoted && modulePath) {
+    if (const std::optional<std::size_t> end = EndOfOwnName(rawCommandLine, *modulePath)) {
+      // The runtime's tail starts after the first blank.
+      if (*end > token.program.size()) argumentTail = TextOf(ArgumentsAfter(rawCommandLine, *end));
+      return OwnStart{ProgramPathOf(std::u16string_view(rawCommandLine).substr(0, *end)),
+                      std::move(argumentTail)};
+    }
   }
+  // Named otherwise than by its own file's path: by a short name or a "\\?\"
+  // path, or found through PATH.
+  if (namedPath) return OwnStart{TextOf(*named), std::move(argumentTail)};
+  if (modulePath && NamesFile(token.program, FileNameOf(*modulePath)))
+    return OwnStart{*std::move(modulePath), std::move(argumentTail)};
   if (!named) return LaunchFailure::kNoExeInCommandLine;
   return OwnStart{TextOf(*named), std::move(argumentTail)};
 }

@@ -5,18 +5,17 @@
 #include "launch/launch_types.h"
 #include "launch/platform.h"
 
-// The launcher's one run: finds its own path from the raw command line (or
-// from its module path when the command line names it without a backslash
-// path, see FindOwnStart) as the file system has it (see FileSystemPath),
+// The launcher's one run: finds its own path and arguments in the raw command
+// line (see FindOwnStart) as the file system has it (see FileSystemPath),
 // reads the template from the configuration file beside it, expands it with
-// `argumentTail` (the command line after the program token, unless an unquoted
-// path with spaces named the launcher) and starts the application with what
-// its own creator asked of its start (see StartupToPassOn). An application
-// that needs elevation is started through the shell. The first failing step
-// shows its message once and ends the run with kErrorShown; a declined
-// elevation prompt ends it with kElevationDeclined and no message. `dllSearch`
-// is how the launcher narrowed its own DLL search, which the application must
-// not inherit. Never waits for the application.
+// its arguments and starts the application with what its own creator asked
+// of its start (see StartupToPassOn). An application that needs elevation is
+// started through the shell. The first failing step shows its message once
+// and ends the run with kErrorShown; a declined elevation prompt ends it with
+// kElevationDeclined and no message. `argumentTail` is the runtime's tail, the
+// command line after its first token; `dllSearch` is how the launcher
+// narrowed its own DLL search, which the application must not inherit. Never
+// waits for the application.
 LaunchStatus RunLauncher(WideText argumentTail, DllSearch dllSearch);
 
 // The launcher's own path, ending in its ".exe", and its arguments.
@@ -25,21 +24,25 @@ struct OwnStart {
   WideText argumentTail;
 };
 
-// The launcher's path as `rawCommandLine` names it (ExePathNamedIn) when that
-// is a backslash path within the program token; otherwise, when the token names
-// the launcher's module (NamesFile; the launcher named by a bare name, without
-// ".exe", or by a path with forward slashes), the module path; otherwise the
-// path the command line names, or kNoExeInCommandLine. `argumentTail` is kept
-// unless an unquoted path with spaces names the launcher (TailAfterUnquotedPath).
-// Looks the module path up only when the token is no such backslash path.
+// The launcher's path and arguments as Windows read its name in
+// `rawCommandLine`. A quoted name that ExePathNamedIn reads as a path with a
+// backslash before its file name is that path, found without a look at the
+// module path. An unquoted name ends where EndOfOwnName finds the launcher's
+// module (LauncherModulePath); it is read as ProgramPathOf reads it, and the
+// arguments start after it and its blanks (`argumentTail` when it ends at the
+// first blank). Otherwise, as for a start by a short name, a "\\?\" path or
+// through PATH: the path ExePathNamedIn reads within the first token when a
+// backslash comes before its file name; else the module path when the first
+// token names its file (NamesFile); else the path ExePathNamedIn reads, or
+// kNoExeInCommandLine; with `argumentTail` as the arguments.
 Outcome<OwnStart> FindOwnStart(const WideText& rawCommandLine, WideText argumentTail);
 
 // `path` as the file system has it: made absolute (FullPathName) when it is
-// relative, unless it holds a quote and so names no file; then with the long
-// file name (LongPathName) when its file name has the short form and the long
-// one, also ending in ".exe", differs other than in ASCII letter case. The
-// folders keep the spelling they were given; an absolute path is otherwise
-// kept byte for byte.
+// relative or holds a "/", unless it holds a quote and so names no file; then
+// with the long file name (LongPathName) when its file name has the short form
+// and the long one, also ending in ".exe", differs other than in ASCII letter
+// case. The folders keep the spelling they were given; an absolute path
+// without a "/" is otherwise kept byte for byte.
 WideText FileSystemPath(WideText path);
 
 // The path that "[.]", "[..]" and the current directory are cut from: the

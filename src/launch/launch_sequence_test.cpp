@@ -127,10 +127,12 @@ TEST_F(RunLauncherTest, NamedWithoutABackslashPathFindsItselfByItsModule) {
   }
 
   // A path that names the launcher after a backslash is used, made absolute
-  // where it is relative, without a look at the module, even where the module
-  // is elsewhere.
-  for (const WideText& rawCommandLine : {QuotedViewer(u" one"), WideText(u"bin\\viewer.exe one"),
-                                         WideText(u"..\\bin\\viewer.exe one")}) {
+  // where it is relative, even where the module is elsewhere; a quoted one
+  // without a look at the module, and without the dots and spaces that end its
+  // file name.
+  const WideText named[] = {QuotedViewer(u" one"), Viewer().insert(0, 1, u'"') + u". \" one",
+                            u"bin\\viewer.exe one", u"..\\bin\\viewer.exe one"};
+  for (const WideText& rawCommandLine : named) {
     SCOPED_TRACE(testing::PrintToString(rawCommandLine));
     Reset(rawCommandLine);
     SetFullPathName(u"bin\\viewer.exe", Viewer());
@@ -138,20 +140,24 @@ TEST_F(RunLauncherTest, NamedWithoutABackslashPathFindsItselfByItsModule) {
     SetModulePath(root_ + u"\\elsewhere\\viewer.exe");
     EXPECT_EQ(RunNarrowed(u"one"), LaunchStatus::kApplicationStarted);
     EXPECT_EQ(RecordedStarts(), (std::vector<RecordedStart>{{started, binDirectory_, {}}}));
-    EXPECT_EQ(RecordedCalls(), std::vector<std::string>{"StartApplication"});
+    if (rawCommandLine.front() == u'"') {
+      EXPECT_EQ(RecordedCalls(), std::vector<std::string>{"StartApplication"});
+    }
   }
 }
 
 TEST_F(RunLauncherTest, UnquotedPathWithSpacesForwardsOnlyWhatFollowsIt) {
-  const std::filesystem::path bin = scratch_.path / "Prod Dir" / "bin";
+  // ".exe" in a folder name, and a first word that names the launcher
+  // ("...\Viewer" for viewer.exe), come before the blank where its name ends.
+  const std::filesystem::path bin = scratch_.path / "max.exeter" / "Viewer 2" / "bin";
   std::filesystem::create_directories(bin);
   WriteFileBytes(bin / "viewer.ini", "[.]\\app.exe");
   const WideText viewer = WindowsForm(bin / "viewer.exe");
   for (const std::u16string_view arguments : {u"", u" one  \"two\""}) {
     ResetFakePlatform(viewer + WideText(arguments));
     SetModulePath(viewer);
-    // What the runtime's own split would hand over: from "Dir" on.
-    EXPECT_EQ(RunNarrowed(u"Dir\\bin\\viewer.exe" + WideText(arguments)),
+    // What the runtime's own split would hand over: from "2" on.
+    EXPECT_EQ(RunNarrowed(u"2\\bin\\viewer.exe" + WideText(arguments)),
               LaunchStatus::kApplicationStarted);
     const WideText forwarded = arguments.empty() ? u"" : u" one  \"two\"";
     EXPECT_EQ(RecordedStarts(),
@@ -189,6 +195,9 @@ TEST_F(RunLauncherTest, ShowsOneMessagePerFailureBeforeStarting) {
       // An absolute path keeps its spelling, and "\\?\" is kept to open the file.
       {u"C:\\Nowhere\\\\bin\\viewer.exe x", Viewer(),
        u"Unable to find the configuration file 'C:\\Nowhere\\\\bin\\viewer.ini'."},
+      // One with a "/" is named in its canonical form.
+      {u"C:/Nowhere/bin\\viewer.exe x", Viewer(),
+       u"Unable to find the configuration file 'C:\\Nowhere\\bin\\viewer.ini'."},
       {u"\"\\\\?\\C:\\Nowhere\\viewer.exe\" x", Viewer(),
        u"Unable to find the configuration file '\\\\?\\C:\\Nowhere\\viewer.ini'."},
       // A relative path is named in its absolute form.
@@ -201,6 +210,7 @@ TEST_F(RunLauncherTest, ShowsOneMessagePerFailureBeforeStarting) {
     SetFullPathName(u"other.exe", binDirectory_ + u"\\other.exe");
     SetFullPathName(u" \"C:\\Tools\\viewer.exe", u"C:\\cwd\\ \"C:\\Tools\\viewer.exe");
     SetFullPathName(u"C:\\Nowhere\\\\bin\\viewer.exe", u"C:\\Nowhere\\bin\\viewer.exe");
+    SetFullPathName(u"C:/Nowhere/bin\\viewer.exe", u"C:\\Nowhere\\bin\\viewer.exe");
     EXPECT_EQ(RunNarrowed(u"x"), LaunchStatus::kErrorShown);
     EXPECT_EQ(RecordedMessages(), std::vector<WideText>{c.message});
     EXPECT_TRUE(RecordedStarts().empty());
@@ -238,47 +248,57 @@ TEST_F(RunLauncherTest, ReportsAFailedStartWithTheWholeCommandLine) {
 TEST_F(RunLauncherTest, ApplicationNeedingElevationIsStartedThroughTheShell) {
   Install("");
   const WideText app = root_ + u"\\rt\\app.exe";
+  const WideText spaced = root_ + u"\\Prod Files\\app.exe";
+  // A pinned shortcut's start with a hot key: the shell has no field for the
+  // link's path, but takes the show state and the hot key.
+  constexpr std::uint32_t kControlShiftV = 0x0356;
+  const StartupRequest shortcut{kStartUseShowWindow | kStartUseHotKey | kStartTitleIsLinkName,
+                                kShowMinNoActive, u"C:\\Users\\max\\Desktop\\Viewer.lnk",
+                                kControlShiftV};
   const struct {
     std::string_view commandTemplate;
-    std::optional<std::uint16_t> showState;
+    bool fromShortcut;
     std::optional<std::uint32_t> shellError;
-    std::optional<RecordedShellStart> shellStart;
+    RecordedShellStart shellStart;
     LaunchStatus status;
     std::u16string_view message;  // followed by the command line and "'"
   } cases[] = {
-      {"\"[..]\\rt\\app.exe\" -home \"[.]\"", kShowMinNoActive, std::nullopt,
+      {"\"[..]\\rt\\app.exe\" -home \"[.]\"", true, std::nullopt,
        RecordedShellStart{app, u"-home \"" + binDirectory_ + u"\" one", binDirectory_,
-                          kShowMinNoActive},
+                          kShowMinNoActive, kControlShiftV},
        LaunchStatus::kApplicationStarted, u""},
-      {"[..]\\rt\\app.exe  -x", std::nullopt, std::nullopt,
-       RecordedShellStart{app, u" -x one", binDirectory_, kShowNormal},
+      {"[..]\\rt\\app.exe  -x", false, std::nullopt,
+       RecordedShellStart{app, u" -x one", binDirectory_, kShowNormal, std::nullopt},
        LaunchStatus::kApplicationStarted, u""},
       // The user declined the prompt: no box.
-      {"\"[..]\\rt\\app.exe\"", std::nullopt, kCancelled,
-       RecordedShellStart{app, u"one", binDirectory_, kShowNormal},
+      {"\"[..]\\rt\\app.exe\"", false, kCancelled,
+       RecordedShellStart{app, u"one", binDirectory_, kShowNormal, std::nullopt},
        LaunchStatus::kElevationDeclined, u""},
-      {"\"[..]\\rt\\app.exe\"", std::nullopt, 2,
-       RecordedShellStart{app, u"one", binDirectory_, kShowNormal}, LaunchStatus::kErrorShown,
+      {"\"[..]\\rt\\app.exe\"", false, 2,
+       RecordedShellStart{app, u"one", binDirectory_, kShowNormal, std::nullopt},
+       LaunchStatus::kErrorShown,
        u"Unable to find the application '"},
-      {"\"[..]\\rt\\app.exe\"", std::nullopt, 5,
-       RecordedShellStart{app, u"one", binDirectory_, kShowNormal}, LaunchStatus::kErrorShown,
+      {"\"[..]\\rt\\app.exe\"", false, 5,
+       RecordedShellStart{app, u"one", binDirectory_, kShowNormal, std::nullopt},
+       LaunchStatus::kErrorShown,
        u"System error #5 while starting the application '"},
-      // Unquoted with a space: the token is not the program CreateProcessW ran.
-      {"[..]\\Prod Files\\app.exe", std::nullopt, std::nullopt, std::nullopt,
-       LaunchStatus::kErrorShown, u"System error #740 while starting the application '"},
+      // Unquoted with a space: the file CreateProcessW found.
+      {"[..]\\Prod Files\\app.exe", false, std::nullopt,
+       RecordedShellStart{spaced, u"one", binDirectory_, kShowNormal, std::nullopt},
+       LaunchStatus::kApplicationStarted, u""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.commandTemplate));
     Install(c.commandTemplate, u" one");
     FailStartsWith(kElevationRequired);
-    if (c.showState) SetOwnStartup({kStartUseShowWindow, *c.showState, u"", 0});
+    if (c.fromShortcut) SetOwnStartup(shortcut);
+    SetProgramFile(spaced, spaced);
     if (c.shellError) FailShellStartsWith(*c.shellError);
 
     EXPECT_EQ(RunNarrowed(u"one"), c.status);
 
     ASSERT_EQ(RecordedStarts().size(), 1u);
-    EXPECT_EQ(RecordedShellStarts(), c.shellStart ? std::vector<RecordedShellStart>{*c.shellStart}
-                                                  : std::vector<RecordedShellStart>{});
+    EXPECT_EQ(RecordedShellStarts(), std::vector<RecordedShellStart>{c.shellStart});
     std::vector<WideText> messages;
     if (!c.message.empty())
       messages.push_back(WideText(c.message) + RecordedStarts()[0].commandLine + u"'");

@@ -8,6 +8,18 @@ bool IsSeparator(char16_t unit) { return unit == u'\\' || unit == u'/'; }
 
 constexpr std::u16string_view kLongPathPrefix = u"\\\\?\\";
 constexpr std::u16string_view kLongUncPrefix = u"\\\\?\\UNC\\";
+constexpr std::u16string_view kVolume = u"Volume{";
+
+// Whether `share` is "server\share": two names and one backslash between them.
+bool IsServerAndShare(std::u16string_view share) {
+  const std::size_t separator = share.find(u'\\');
+  if (separator == 0 || separator == std::u16string_view::npos || separator + 1 == share.size())
+    return false;
+  const std::u16string_view server = share.substr(0, separator);
+  // "\\.\" and "\\?\" start device paths, not shares.
+  return server != u"." && server != u"?" &&
+         share.find(u'\\', separator + 1) == std::u16string_view::npos;
+}
 
 }  // namespace
 
@@ -40,4 +52,13 @@ std::optional<WideText> WithoutLongPathPrefix(std::u16string_view path) {
   }
   if (!path.starts_with(kLongPathPrefix)) return std::nullopt;
   return TextOf(path.substr(kLongPathPrefix.size()));
+}
+
+bool IsShareOrVolumeRoot(std::u16string_view directory) {
+  const std::optional<WideText> plain = WithoutLongPathPrefix(directory);
+  const std::u16string_view path = plain ? std::u16string_view(*plain) : directory;
+  if (path.starts_with(u"\\\\")) return IsServerAndShare(path.substr(2));
+  return plain && path.size() > kVolume.size() &&
+         EqualFoldingAsciiCase(path.substr(0, kVolume.size()), kVolume) &&
+         path.find(u'\\') == std::u16string_view::npos;
 }

@@ -24,3 +24,8 @@ bool HasShortNameForm(std::u16string_view fileName);
 // `path` without its "\\?\" prefix, and "\\?\UNC\server\share\..." as
 // "\\server\share\..."; nothing when it has no such prefix.
 std::optional<WideText> WithoutLongPathPrefix(std::u16string_view path);
+
+// Whether `directory` is the root of a network share ("\\server\share", also
+// as "\\?\UNC\server\share") or of a volume ("\\?\Volume{...}"), where
+// ".." stays at the root. A drive's root is none of these.
+bool IsShareOrVolumeRoot(std::u16string_view directory);

@@ -24,6 +24,14 @@ std::optional<WideText> LauncherModulePath();
 // when it cannot be had.
 std::optional<WideText> FullPathName(const WideText& path);
 
+// The file CreateProcessW would run for the program name `name`, as
+// SearchPathW(NULL, name, L".exe") finds it: for an absolute path that path,
+// with ".exe" added when its file name has no extension; for any other name,
+// the first such file in the launcher's own folder, the current directory,
+// the system folders and PATH. Nothing when there is none, or when it is a
+// folder.
+std::optional<WideText> FindProgramFile(const WideText& name);
+
 // `path` with the long name of each of its components (GetLongPathNameW), in
 // the letter case the file system stores; the file must exist. Nothing when it
 // cannot be had.
@@ -76,13 +84,15 @@ std::optional<std::uint32_t> StartApplication(WideText commandLine, WideText dir
 
 // Starts `file` with `parameters` as the shell does (ShellExecuteExW), so that
 // Windows asks for elevation when the program's manifest requires it; with
-// `directory` as its directory and `showState` as its show state, without
-// waiting for it and without any window of the shell's own. SHELL32 and OLE32
+// `directory` as its directory, `showState` as its show state and, when given,
+// `hotKey` as its hot key, without waiting for it and without any window of
+// the shell's own. SHELL32 and OLE32
 // are loaded by their full System32 paths here, never before. Returns nothing
 // on success, or the system error code (ERROR_CANCELLED when the user declined
 // the elevation prompt).
 std::optional<std::uint32_t> StartThroughShell(WideText file, WideText parameters,
-                                               WideText directory, std::uint16_t showState);
+                                               WideText directory, std::uint16_t showState,
+                                               std::optional<std::uint32_t> hotKey);
 
 // Puts back Windows' default DLL search (SetDllDirectoryW(nullptr)), so that a
 // process created now does not inherit the launcher's narrowed one.

@@ -30,6 +30,10 @@ DWORD WINAPI QueryFullPathName(const wchar_t* path, wchar_t* buffer, DWORD units
   return GetFullPathNameW(path, units, buffer, nullptr);
 }
 
+DWORD WINAPI QueryProgramFile(const wchar_t* name, wchar_t* buffer, DWORD units) {
+  return SearchPathW(nullptr, name, L".exe", units, buffer, nullptr);
+}
+
 // The needed size can grow between two calls, so a few tries are made.
 std::optional<WideText> QueryPath(PathQuery query, const WideText& path) {
   WideText text(MAX_PATH, u'\0');
@@ -49,6 +53,16 @@ std::optional<WideText> FullPathName(const WideText& path) {
   return QueryPath(QueryFullPathName, path);
 }
 
+// SearchPathW finds folders too, which CreateProcessW does not run.
+std::optional<WideText> FindProgramFile(const WideText& name) {
+  std::optional<WideText> found = QueryPath(QueryProgramFile, name);
+  if (!found) return std::nullopt;
+  const DWORD attributes = GetFileAttributesW(AsWindowsText(*found));
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    return std::nullopt;
+  return found;
+}
+
 std::optional<WideText> LongPathName(const WideText& path) {
   return QueryPath(GetLongPathNameW, path);
 }
@@ -65,7 +79,8 @@ StartupRequest OwnStartup() {
 // importing them would make every start pay for their initialisation, and only
 // an application that needs elevation is started through the shell.
 std::optional<std::uint32_t> StartThroughShell(WideText file, WideText parameters,
-                                               WideText directory, std::uint16_t showState) {
+                                               WideText directory, std::uint16_t showState,
+                                               std::optional<std::uint32_t> hotKey) {
   const HMODULE ole32 = LoadSystemDll(L"ole32.dll");
   if (ole32 == nullptr) return GetLastError();
   const auto initialize =
@@ -90,6 +105,13 @@ std::optional<std::uint32_t> StartThroughShell(WideText file, WideText parameter
   start.lpParameters = AsWindowsText(parameters);
   start.lpDirectory = AsWindowsText(directory);
   start.nShow = showState;
+  // SHELLEXECUTEINFOW has no field for a shortcut's path or AppUserModelID:
+  // an application started this way gets a taskbar button of its own, apart
+  // from the pinned shortcut. Its hot key can be passed on.
+  if (hotKey) {
+    start.fMask |= SEE_MASK_HOTKEY;
+    start.dwHotKey = *hotKey;
+  }
   if (execute(&start)) return std::nullopt;
   return GetLastError();
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform_fake.h"
+
 TEST(SplitProgramToken, ReadsTheProgramAsWindowsDoes) {
   const struct {
     std::u16string_view commandLine;
@@ -46,6 +48,8 @@ TEST(ExePathNamedIn, TakesTheExeThatEndsTheFileName) {
       {u" \"C:\\Tools\\viewer.exe\"", u" \"C:\\Tools\\viewer.exe"},
       {u"C:\\Tools\\viewer --open file.exe", u"C:\\Tools\\viewer --open file.exe"},
       {u"\"C:\\x.exe", u"C:\\x.exe"},
+      // Windows drops the dots and spaces that end a file name.
+      {u"\"C:\\Tools\\viewer.exe. .\" x", u"C:\\Tools\\viewer.exe"},
       // U+0145 and U+0158 end in the bytes of 'E' and 'X': folding must look at
       // whole code units, or ".\u0145\u0158\u0145" would pass for ".exe".
       {u"C:\\a.\u0145\u0158\u0145\\b.exe", u"C:\\a.\u0145\u0158\u0145\\b.exe"},
@@ -63,30 +67,48 @@ TEST(ExePathNamedIn, TakesTheExeThatEndsTheFileName) {
   }
 }
 
-TEST(TailAfterUnquotedPath, StartsAfterThePathThatNamesTheLauncher) {
+TEST(EndOfOwnName, EndsAtTheFirstBlankWhereThePrefixIsTheModule) {
+  const WideText module = u"C:\\Users\\max.exeter\\Viewer 2\\bin\\viewer.exe";
   const struct {
     std::u16string_view commandLine;
-    std::optional<std::u16string_view> tail;
+    std::optional<std::u16string_view> name;
   } cases[] = {
-      {u"C:\\Prod Dir\\bin\\viewer.exe one  \"two\"", u"one  \"two\""},
-      {u"C:\\Prod Dir\\bin\\VIEWER.EXE \t one", u"one"},
-      {u"C:\\Prod Dir\\bin\\viewer.exe", u""},
-      // The runtime's tail is right when the token holds ".exe", names the
-      // launcher, or the path names another file.
-      {u"C:\\Prod\\bin\\viewer.exe one", std::nullopt},
-      {u"C:\\my.exe-files x\\viewer.exe one", std::nullopt},
-      {u"viewer C:\\data\\setup.exe", std::nullopt},
-      {u"C:\\Prod Dir\\bin\\other.exe one", std::nullopt},
-      {u"C:\\Prod Dir\\bin\\my viewer.exe one", std::nullopt},
-      {u"\"C:\\Prod Dir\\bin\\viewer.exe\" one", std::nullopt},
+      // Neither ".exe" in a folder name nor a first word that names the
+      // launcher ("C:\Users\max.exeter\Viewer", as viewer.exe) ends it.
+      {u"C:\\Users\\max.exeter\\Viewer 2\\bin\\viewer.exe one two",
+       u"C:\\Users\\max.exeter\\Viewer 2\\bin\\viewer.exe"},
+      {u"c:\\users\\MAX.EXETER\\Viewer 2\\bin\\VIEWER\t",
+       u"c:\\users\\MAX.EXETER\\Viewer 2\\bin\\VIEWER"},
+      // The dots and spaces that end a file name are dropped.
+      {u"C:\\Users\\max.exeter\\Viewer 2\\bin\\viewer.exe. x",
+       u"C:\\Users\\max.exeter\\Viewer 2\\bin\\viewer.exe."},
+      // Relative, or with "/": as FullPathName reads it (scripted below).
+      {u"bin\\viewer.exe one", u"bin\\viewer.exe"},
+      {u"C:/Users/max.exeter/Viewer 2/bin\\viewer.exe one",
+       u"C:/Users/max.exeter/Viewer 2/bin\\viewer.exe"},
+      {u"..\\..\\Viewer 2\\bin\\viewer.exe", u"..\\..\\Viewer 2\\bin\\viewer.exe"},
+      // A near miss: the same file name in other folders, before the
+      // launcher's path, which then is no longer the text before the blank.
+      {u"D:\\Viewer 2\\bin\\viewer.exe C:\\Users\\max.exeter\\Viewer 2\\bin\\viewer.exe x",
+       std::nullopt},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(TailAfterUnquotedPath(c.commandLine, u"viewer.exe"), c.tail)
-        << testing::PrintToString(WideText(c.commandLine));
+    SCOPED_TRACE(testing::PrintToString(WideText(c.commandLine)));
+    ResetFakePlatform(u"");
+    SetFullPathName(u"bin\\viewer.exe", module);
+    SetFullPathName(u"C:/Users/max.exeter/Viewer 2/bin\\viewer.exe", module);
+    SetFullPathName(u"..\\..\\Viewer 2\\bin\\viewer.exe", module);
+    const std::optional<std::size_t> end = EndOfOwnName(c.commandLine, module);
+    ASSERT_EQ(end.has_value(), c.name.has_value());
+    if (end) {
+      EXPECT_EQ(c.commandLine.substr(0, *end), *c.name);
+    }
   }
+  EXPECT_EQ(ProgramPathOf(u"C:\\P\\viewer.exe. ."), u"C:\\P\\viewer.exe");
+  EXPECT_EQ(ProgramPathOf(u"C:\\P.d\\viewer"), u"C:\\P.d\\viewer.exe");
 }
 
-TEST(ShellCommandOf, SplitsFileFromParametersWhereCreateProcessDid) {
+TEST(ShellCommandOf, SplitsFileFromParametersWhereCreateProcessFoundIt) {
   const struct {
     std::u16string_view commandLine;
     std::optional<std::u16string_view> file;
@@ -94,15 +116,22 @@ TEST(ShellCommandOf, SplitsFileFromParametersWhereCreateProcessDid) {
   } cases[] = {
       {u"\"C:\\Program Files\\V\\app.exe\"\t-x  \"y z\"", u"C:\\Program Files\\V\\app.exe",
        u"-x  \"y z\""},
-      {u"app", u"app", u""},
-      // Unquoted with a space before ".exe": CreateProcessW may have run
-      // "C:\Program Files\V\app.exe", which "C:\Program" does not name; and
-      // it cannot be told from a program without ".exe" and such an argument.
-      {u"C:\\Program Files\\V\\app.exe -x", std::nullopt, u""},
-      {u"C:\\V\\app -x file.EXE", std::nullopt, u""},
+      // The first text before a blank that names a file, as it was found.
+      {u"C:\\Users\\max.exeter\\My Apps\\admin.exe  /x",
+       u"C:\\Users\\max.exeter\\My Apps\\admin.exe", u" /x"},
+      {u"C:\\Tools\\setup /log C:\\logs\\setup.exe.log", u"C:\\Tools\\setup.exe",
+       u"/log C:\\logs\\setup.exe.log"},
+      // No text names a file: the first blank ends it.
+      {u"C:\\V\\gone.exe -x", u"C:\\V\\gone.exe", u"-x"},
       {u" app.exe", std::nullopt, u""},
   };
+  ResetFakePlatform(u"");
+  SetProgramFile(u"C:\\Users\\max.exeter\\My Apps\\admin.exe",
+                 u"C:\\Users\\max.exeter\\My Apps\\admin.exe");
+  SetProgramFile(u"C:\\Tools\\setup", u"C:\\Tools\\setup.exe");
+  SetProgramFile(u"C:\\Tools\\setup /log C:\\logs\\setup.exe.log", u"C:\\logs\\later.exe");
   for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(WideText(c.commandLine)));
     const std::optional<ShellCommand> shell = ShellCommandOf(c.commandLine);
     ASSERT_EQ(shell.has_value(), c.file.has_value());
     if (!shell) continue;

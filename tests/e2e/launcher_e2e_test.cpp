@@ -322,11 +322,8 @@ TEST_F(LauncherEndToEnd, ApplicationNeedingElevationIsStartedThroughTheShell) {
       {"\"[..]\\rt\\missing.exe\" -x", {},
        L"Unable to find the application '" + Quoted(home + L"\\rt\\missing.exe") +
            L" -x one  \"two three\"'", 0},
-      // Unquoted, the path with a space stays CreateProcessW's to read.
-      {"[..]\\rt\\app.exe -x", {},
-       L"System error #740 while starting the application '" + App() +
-           L" -x one  \"two three\"'",
-       0},
+      // Unquoted, with a space in its path: the file CreateProcessW found.
+      {"[..]\\rt\\app.exe -x", {}, Quoted(App()) + L" -x one  \"two three\"", SW_SHOWNORMAL},
   };
   for (const auto& testCase : kCases) {
     SCOPED_TRACE(testing::PrintToString(testCase.config));
@@ -398,6 +395,42 @@ TEST_F(LauncherEndToEnd, FindsItselfAsTheFileSystemDoes) {
     const auto record = ReceivedAfter(Run(testCase.commandLine, testCase.directory));
     ASSERT_TRUE(record);
     EXPECT_EQ(record->commandLine, testCase.received);
+    EXPECT_EQ(record->directory, Bin());
+  }
+}
+
+TEST_F(LauncherEndToEnd, EndsItsNameWhereWindowsEndedIt) {
+  // As a Run key, Task Scheduler or a script names the launcher, given to
+  // CreateProcessW as the program too, so that Wine passes the command line
+  // as it is.
+  const std::wstring users = root_ + L"\\max.exeter\\Vandrel Viewer";
+  const std::wstring games = root_ + L"\\Viewer 2";
+  const std::wstring prod = root_ + L"\\Prod";
+  std::wstring forwardBin = prod + L"\\bin";
+  std::replace(forwardBin.begin(), forwardBin.end(), L'\\', L'/');
+  const std::wstring arguments = L" one  \"two\"";
+  const struct {
+    std::wstring home;
+    std::wstring commandLine;
+  } kCases[] = {
+      // Unquoted, under a folder whose name holds ".exe".
+      {users, users + L"\\bin\\viewer.exe" + arguments},
+      // Unquoted, in a folder whose first word is the launcher's own name.
+      {games, games + L"\\bin\\viewer.exe" + arguments},
+      // A dot or a space after ".exe", which Windows drops.
+      {prod, Quoted(prod + L"\\bin\\viewer.exe.") + arguments},
+      {prod, Quoted(prod + L"\\bin\\viewer.exe ") + arguments},
+      // Forward slashes in its folders.
+      {prod, forwardBin + L"\\viewer.exe" + arguments},
+  };
+  for (const auto& testCase : kCases) {
+    SCOPED_TRACE(testing::PrintToString(testCase.commandLine));
+    home_ = testCase.home;
+    Install("\"[..]\\rt\\app.exe\" -home \"[.]\"");
+    // A failed start or a missing record is reported by ReceivedAfter.
+    const auto record = ReceivedAfter(Run(testCase.commandLine, root_));
+    if (!record) continue;
+    EXPECT_EQ(record->commandLine, Quoted(App()) + L" -home " + Quoted(Bin()) + arguments);
     EXPECT_EQ(record->directory, Bin());
   }
 }
