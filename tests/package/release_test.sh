@@ -242,19 +242,24 @@ grep -qF "the branding tool '$work/absent' does not exist" "$work/sign.log" || f
 verify "$copy"
 "$linux/launcher-brand" --show "$copy" | grep -qx "Signature: yes" || fail "--show does not see the signature"
 
-# The Windows archive's folder lacks this host's tool: find_package refuses it
-# with the reason and the archive to unpack, and caches nothing, so that the
-# folder holding both archives finds the Linux one in the same build folder.
-# There, SIGN without a certificate fails the build with sign.cmake's line,
-# and LAUNCHER_ALLOW_UNSIGNED passes it with one warning.
-found="$maker/build-found"
+# The Windows archive's folder lacks this host's tool: find_package refuses it,
+# even when asked for no version, with the reason and the archive to unpack,
+# and caches nothing, so that the folder holding both archives finds the
+# Linux one in the same build folder. There, SIGN without a certificate fails
+# the build with sign.cmake's line, and LAUNCHER_ALLOW_UNSIGNED passes it with
+# one warning.
+found="$work/any-version/build"
+mkdir "$work/any-version"
+cp -R "$maker/icons" "$work/any-version/"
+sed 's/find_package(Launcher 1.0 /find_package(Launcher /' "$maker/CMakeLists.txt" >"$work/any-version/CMakeLists.txt"
+grep -q "find_package(Launcher REQUIRED" "$work/any-version/CMakeLists.txt" || fail "the guide's find_package changed"
 unset LAUNCHER_SIGN_PFX
-if cmake -S "$maker" -B "$found" -G Ninja -DCMAKE_PREFIX_PATH="$windows" >"$work/found.log" 2>&1; then
+if cmake -S "$work/any-version" -B "$found" -G Ninja -DCMAKE_PREFIX_PATH="$windows" >"$work/found.log" 2>&1; then
   fail "the Windows archive's package was taken on Linux"
 fi
 grep -qF "$windows/lib/cmake/Launcher/LauncherConfig.cmake, version: $version (unsuitable: no launcher-brand in $windows; this host's launcher-brand and launcher.exe come together in launcher-brand-$version-linux-x86_64.tar.gz" \
   "$work/found.log" || { cat "$work/found.log"; fail "the refused folder's line gives no reason"; }
-cmake -S "$maker" -B "$found" -DCMAKE_PREFIX_PATH="$work/unpacked" >/dev/null 2>&1
+cmake -S "$work/any-version" -B "$found" -DCMAKE_PREFIX_PATH="$work/unpacked" >/dev/null 2>&1
 grep -qxF "Launcher_DIR:PATH=$linux/lib/cmake/Launcher" "$found/CMakeCache.txt" ||
   fail "the folder of both archives did not give the Linux one"
 if cmake --build "$found" >"$work/found.log" 2>&1; then fail "a copy marked SIGN was built without a certificate"; fi

@@ -124,7 +124,7 @@ for name in glob.glob("/proc/[0-9]*/cmdline"):
 ' || fail "a command line shows the password"
 python3 -c 'import os, signal, sys; os.killpg(int(sys.argv[1]), signal.SIGINT)' "$signer"
 if wait "$signer"; then fail "the interrupted signing succeeded"; fi
-[ "$(ls -A "$work/interrupted")" = viewer.exe ] || fail "an interrupted signing left $(ls -A "$work/interrupted")"
+[ "$(ls -A "$work/interrupted")" = viewer.exe ] || fail "an interrupted signing left $(ls -A "$work/interrupted" | tr "\n" " ")"
 cmp "$launcher" "$work/interrupted/viewer.exe" || fail "an interrupted signing changed the file"
 if grep -rlF "$password" "$work"; then fail "a file holds the password"; fi
 
