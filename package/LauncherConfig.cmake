@@ -320,6 +320,8 @@ a launcher's copy finds its .ini through the .exe in its name")
   _launcher_append_word("${package}/LauncherInputs.cmake")
   string(APPEND code "\nBYPRODUCTS")
   _launcher_append_word("${digests}")
+  string(APPEND code "\nCOMMENT")
+  _launcher_append_word("Comparing the digests of what ${output} is made from")
   cmake_language(EVAL CODE "${code} VERBATIM)")
   set(code "${brand_code}")
 
