@@ -38,6 +38,7 @@
 # One line tells what was done. A failure is one line under CMake's own
 # "CMake Error at" header: each message starts with a space, which keeps CMake
 # from wrapping it.
+
 # The oldest CMake the Launcher package takes runs it too.
 cmake_minimum_required(VERSION 3.20...3.25)
 
