@@ -9,7 +9,9 @@
 # (or LAUNCHER_SIGN_PASSWORD_FILE in the environment), whose first line it is,
 # or else from the environment variable LAUNCHER_SIGN_PASSWORD, which may be
 # empty. It is never taken from a command line, where other users could read
-# it, nor written into a build tree. Without a certificate, signing fails:
+# it, nor written beside the file or into a build tree: on Linux osslsigncode
+# reads it from a pipe, and on Windows from a file in the user's %TEMP%,
+# removed when signing ends. Without a certificate, signing fails:
 # the file was meant to be signed. The build's own step passes ALLOW_UNSIGNED,
 # with which the file is left unsigned and one line says so.
 #
@@ -28,10 +30,17 @@
 # set, so that the same file and certificate give the same bytes, and else the
 # current time.
 #
+# osslsigncode writes the signed file in a folder of its own in the temporary
+# folder (TMPDIR, /tmp, or on Windows %TEMP%); only then is it copied beside
+# the file and put in its place, so that a run stopped while an authority is
+# awaited leaves nothing beside the file.
+#
 # One line tells what was done. A failure is one line under CMake's own
 # "CMake Error at" header: each message starts with a space, which keeps CMake
 # from wrapping it.
-cmake_minimum_required(VERSION 3.25)
+
+# The oldest CMake the Launcher package takes runs it too.
+cmake_minimum_required(VERSION 3.20...3.25)
 
 # Where this script lies: beside launcher-brand in the release's archives, in
 # cmake/ of the source tree.
@@ -147,19 +156,20 @@ if(NOT OSSLSIGNCODE)
   message(FATAL_ERROR " sign.cmake: osslsigncode is not installed or not on PATH; install it (on Debian and Ubuntu, the osslsigncode package)")
 endif()
 
-# osslsigncode reads a password from a file. An empty one is given as none:
-# osslsigncode refuses an empty password file, and opens a certificate
-# without a password all the same.
-set(password_from_environment FALSE)
+# The password, from the first line of its file or from the environment. An
+# empty one is given as none: osslsigncode refuses an empty password, and
+# opens a certificate without a password all the same.
 if(NOT PASSWORD_FILE STREQUAL "")
-  if(NOT EXISTS "${PASSWORD_FILE}")
+  if(NOT EXISTS "${PASSWORD_FILE}" OR IS_DIRECTORY "${PASSWORD_FILE}")
     message(FATAL_ERROR " sign.cmake: the password file '${PASSWORD_FILE}' does not exist")
   endif()
+  file(READ "${PASSWORD_FILE}" password)
+  string(REGEX REPLACE "[\r\n].*" "" password "${password}")
 elseif(NOT DEFINED ENV{LAUNCHER_SIGN_PASSWORD})
   message(FATAL_ERROR " sign.cmake: no password for the certificate '${PFX}': "
     "set LAUNCHER_SIGN_PASSWORD in the environment, or LAUNCHER_SIGN_PASSWORD_FILE to a file holding it")
-elseif(NOT "$ENV{LAUNCHER_SIGN_PASSWORD}" STREQUAL "")
-  set(password_from_environment TRUE)
+else()
+  set(password "$ENV{LAUNCHER_SIGN_PASSWORD}")
 endif()
 
 set(time "")
@@ -196,26 +206,45 @@ if(NOT "${URL}" STREQUAL "")
   string(APPEND description_report " for '${URL}'")
 endif()
 
+# A folder only its owner can read, outside the file's own folder.
 string(RANDOM LENGTH 12 token)
-set(private_dir "${FILE}.signing-${token}")
-file(MAKE_DIRECTORY "${private_dir}")
-file(CHMOD "${private_dir}" DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
-# A password from the environment is written to a file only its owner can
-# read, removed with the directory.
-if(password_from_environment)
-  set(PASSWORD_FILE "${private_dir}/password")
-  file(WRITE "${PASSWORD_FILE}" "$ENV{LAUNCHER_SIGN_PASSWORD}")
+if(CMAKE_HOST_WIN32)
+  if("$ENV{TEMP}" STREQUAL "")
+    message(FATAL_ERROR " sign.cmake: no folder for temporary files: TEMP is not set")
+  endif()
+  set(private_dir "$ENV{TEMP}/launcher-sign-${token}")
+  file(MAKE_DIRECTORY "${private_dir}")
+else()
+  execute_process(COMMAND mktemp -d -t launcher-sign.XXXXXXXXXX RESULT_VARIABLE status
+    OUTPUT_VARIABLE private_dir ERROR_VARIABLE error OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(NOT status EQUAL 0)
+    string(STRIP "${error}" error)
+    message(FATAL_ERROR " sign.cmake: no folder for temporary files: ${error}")
+  endif()
 endif()
 
 set(command "")
+# On Linux the password reaches osslsigncode through a pipe, from a shell
+# that has it in its environment: no file holds it, no command line shows it.
+if(NOT password STREQUAL "" AND NOT CMAKE_HOST_WIN32)
+  set(ENV{LAUNCHER_SIGN_PASSWORD} "${password}")
+  foreach(argument IN ITEMS sh -c [[printf '%s' "$LAUNCHER_SIGN_PASSWORD"]])
+    add_argument("${argument}")
+  endforeach()
+  string(APPEND command "\nCOMMAND")
+endif()
 add_argument("${OSSLSIGNCODE}")
 foreach(argument IN ITEMS sign -h sha256 -pkcs12)
   add_argument(${argument})
 endforeach()
 add_argument("${PFX}")
-if(NOT PASSWORD_FILE STREQUAL "")
+if(NOT password STREQUAL "" AND CMAKE_HOST_WIN32)
+  file(WRITE "${private_dir}/password" "${password}")
   add_argument(-readpass)
-  add_argument("${PASSWORD_FILE}")
+  add_argument("${private_dir}/password")
+elseif(NOT password STREQUAL "")
+  add_argument(-readpass)
+  add_argument(/dev/stdin)
 endif()
 add_argument(-n)
 add_argument("${DESCRIPTION}")
@@ -236,20 +265,27 @@ add_argument(-out)
 add_argument("${private_dir}/signed.exe")
 cmake_language(EVAL CODE
   "execute_process(COMMAND ${command} RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)")
+# Put in place by a rename beside the file, which replaces it whole.
+set(beside "${FILE}.signing-${token}")
+if(status EQUAL 0)
+  execute_process(COMMAND "${CMAKE_COMMAND}" -E copy "${private_dir}/signed.exe" "${beside}"
+    RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
+endif()
 # osslsigncode writes a new file with the default mode; a program's execute
 # permissions are the file's to keep.
 if(status EQUAL 0 AND CMAKE_HOST_SYSTEM_NAME STREQUAL "Linux")
   execute_process(COMMAND stat -c %a "${FILE}" RESULT_VARIABLE status OUTPUT_VARIABLE mode
     ERROR_VARIABLE output OUTPUT_STRIP_TRAILING_WHITESPACE)
   if(status EQUAL 0)
-    execute_process(COMMAND chmod "${mode}" "${private_dir}/signed.exe" RESULT_VARIABLE status
+    execute_process(COMMAND chmod "${mode}" "${beside}" RESULT_VARIABLE status
       OUTPUT_VARIABLE output ERROR_VARIABLE output)
   endif()
 endif()
 if(status EQUAL 0)
-  file(RENAME "${private_dir}/signed.exe" "${FILE}")
+  execute_process(COMMAND "${CMAKE_COMMAND}" -E rename "${beside}" "${FILE}" RESULT_VARIABLE status
+    OUTPUT_VARIABLE output ERROR_VARIABLE output)
 endif()
-file(REMOVE_RECURSE "${private_dir}")
+file(REMOVE_RECURSE "${private_dir}" "${beside}")
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "sign.cmake: signing ${name} failed:\n${output}")
 endif()

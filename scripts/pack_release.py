@@ -60,6 +60,7 @@ MAKERS_FILES = [
     ("sign.cmake", ("source", "cmake/sign.cmake")),
     (PACKAGE + "LauncherConfig.cmake", ("dist", PACKAGE + "LauncherConfig.cmake")),
     (PACKAGE + "LauncherConfigVersion.cmake", ("dist", PACKAGE + "LauncherConfigVersion.cmake")),
+    (PACKAGE + "LauncherInputs.cmake", ("dist", PACKAGE + "LauncherInputs.cmake")),
     ("LICENSE", ("source", "LICENSE")),
     ("THIRD-PARTY-NOTICES.txt", ("source", "THIRD-PARTY-NOTICES.txt")),
     ("CHANGELOG.md", ("source", "CHANGELOG.md")),

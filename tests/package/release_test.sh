@@ -53,6 +53,7 @@ makers_files() {
   printf '%s\n' "CHANGELOG.md file" "LICENSE file" "README.md file" "THIRD-PARTY-NOTICES.txt file" \
     "launcher.exe program" "lib/ folder" "lib/cmake/ folder" "lib/cmake/Launcher/ folder" \
     "lib/cmake/Launcher/LauncherConfig.cmake file" "lib/cmake/Launcher/LauncherConfigVersion.cmake file" \
+    "lib/cmake/Launcher/LauncherInputs.cmake file" \
     "sign.cmake file"
 }
 # A zip records a Unix file type with the mode; a tar entry its kind apart.
@@ -100,9 +101,9 @@ entries "$work/first/$tarball" >"$work/entries"
 # gzip's header: flags (no file name), then a time of 0.
 [ "$(od -An -tx1 -j3 -N5 "$work/first/$tarball" | tr -d ' ')" = 0000000000 ] ||
   fail "gzip stored a name or time"
-mkdir "$work/linux"
-tar -xzf "$work/first/$tarball" -C "$work/linux"
-linux="$work/linux/$tarball_top"
+# Both archives unpacked in one folder, as a maker may keep them.
+tar -xzf "$work/first/$tarball" -C "$work/unpacked"
+linux="$work/unpacked/$tarball_top"
 cmp "$native_brand" "$linux/launcher-brand"
 cmp "$launcher" "$linux/launcher.exe"
 [ "$(stat -c %a "$linux" "$linux/lib/cmake/Launcher" | sort -u)" = 755 ] || fail "a folder is not unpacked with mode 755"
@@ -113,6 +114,7 @@ for folder in "$windows" "$linux"; do
   cmp "$source_dir/package/README.md" "$folder/README.md"
   cmp "$source_dir/cmake/sign.cmake" "$folder/sign.cmake"
   cmp "$source_dir/package/LauncherConfig.cmake" "$folder/lib/cmake/Launcher/LauncherConfig.cmake"
+  cmp "$source_dir/package/LauncherInputs.cmake" "$folder/lib/cmake/Launcher/LauncherInputs.cmake"
   cmp "$package_dir/LauncherConfigVersion.cmake" "$folder/lib/cmake/Launcher/LauncherConfigVersion.cmake"
 done
 
@@ -150,47 +152,84 @@ grep -qxF "directory: $(windows_path "$example")" "$received" || fail "the probe
 export LAUNCHER_SIGN_PFX="$work/signer.pfx" LAUNCHER_SIGN_PASSWORD="$password"
 
 # The guide's CMake project, built against the unpacked Linux archive with
-# Ninja and with Makefiles: its copy, and one whose description holds ';', '['
-# and a backslash, are byte for byte the ones the archive's tool writes from
-# the same arguments, the .ini the template's one line with CR LF; a build
-# with nothing changed writes nothing, one with a newer icon brands again; the
-# archive's sign.cmake signs the copy under its product name.
+# Ninja and with Makefiles, with two more copies: one whose description holds
+# ';', '[' and a backslash and whose INI_LINE leaves its paths unquoted (one
+# warning shows them quoted), and a signed one whose icon comes from a target
+# declared after it. The first two are byte for byte what the archive's tool
+# writes from the same arguments, the .ini the template's one line with CR LF;
+# the signed copy verifies and shows the target's icon. Only bytes count: a
+# build with nothing changed, or with a newer icon of the same bytes, writes
+# nothing; a launcher.exe of other bytes brands and signs again though it is
+# older than the copies; a changed INI_LINE writes only the .ini. The copy and
+# its .ini install from the target's LAUNCHER_FILES; the archive's sign.cmake
+# signs the copy under its product name.
 maker="$work/maker"
 mkdir -p "$maker/icons"
 sed -n '/^```cmake$/,/^```$/p' "$guide" | sed '1d;$d' >"$maker/CMakeLists.txt"
 grep -q launcher_add_copy "$maker/CMakeLists.txt" || fail "the guide shows no CMake project"
-# A second copy, whose text and path hold what a list or a shell would split.
 odd='Viewer [beta; "tools" \ $HOME é'
 printf '%s\n' 'launcher_add_copy(odd_starter OUTPUT "stage/odd dir/odd.exe"' \
-  "  DESCRIPTION [=[$odd]=])" >>"$maker/CMakeLists.txt"
+  "  DESCRIPTION [=[$odd]=] INI_LINE [=[[..]\\rt\\app.exe -home \"[.]\"]=])" \
+  'launcher_add_copy(later_starter OUTPUT stage/bin/later.exe ICON_FROM app SIGN)' \
+  'add_executable(app IMPORTED GLOBAL)' \
+  "set_target_properties(app PROPERTIES IMPORTED_LOCATION [=[$application]=])" >>"$maker/CMakeLists.txt"
 "$linux/launcher-brand" "$linux/launcher.exe" "$work/odd.exe" --description "$odd" >/dev/null
 cp "$source_dir/demo/app.ico" "$maker/icons/viewer.ico"
 "$linux/launcher-brand" "$linux/launcher.exe" "$work/viewer.exe" --icon "$maker/icons/viewer.ico" \
   --product-name "Vandrel Viewer" --description "Vandrel Viewer" --company "Corvenna Éditions" \
   --copyright "© 2026 Corvenna Éditions" --version 2.1 >/dev/null
+"$linux/launcher-brand" "$linux/launcher.exe" "$work/later.exe" --icon-from "$application" >/dev/null 2>&1
+"$linux/launcher-brand" --show "$work/later.exe" | grep '^Icon group' >"$work/later-icons.txt"
 # written FILE: which file the path names, and when it was written; branding
-# puts a new file in its place.
+# and signing put a new file in its place.
 written() { stat -c '%i %Y' "$1"; }
+# quiet_build WHAT: a build of $build that writes neither copy.
+quiet_build() {
+  before="$(written "$copy") $(written "$signed")"
+  cmake --build "$build" >"$work/build.log"
+  if grep -E "launcher-brand: wrote|signed with" "$work/build.log" ||
+     [ "$(written "$copy") $(written "$signed")" != "$before" ]; then
+    fail "$generator: a build with $1 wrote a copy again"
+  fi
+}
 for generator in Ninja "Unix Makefiles"; do
   build="$maker/build-$(echo "$generator" | tr -d ' ')"
-  copy="$build/stage/bin/viewer.exe"
-  cmake -S "$maker" -B "$build" -G "$generator" -DCMAKE_PREFIX_PATH="$linux" >/dev/null
+  copy="$build/stage/bin/viewer.exe" signed="$build/stage/bin/later.exe"
+  cmake -S "$maker" -B "$build" -G "$generator" -DCMAKE_PREFIX_PATH="$linux" >"$work/configure.log" 2>&1
+  [ "$(grep -c '^CMake Warning' "$work/configure.log")" = 1 ] &&
+    grep -qF 'quote it: "[..]\rt\app.exe" -home "[.]"' "$work/configure.log" ||
+    { cat "$work/configure.log"; fail "$generator: no one warning for the unquoted INI_LINE"; }
   cmake --build "$build" >"$work/build.log"
   cmp "$work/viewer.exe" "$copy" || fail "$generator: the package's copy differs from the tool's"
   cmp "$work/odd.exe" "$build/stage/odd dir/odd.exe" || fail "$generator: a text did not reach the tool as written"
   printf '"[..]\\rt\\app.exe" -home "[.]"\r\n' | cmp - "$build/stage/bin/viewer.ini" ||
     fail "$generator: the .ini does not hold the template's line"
-  before=$(written "$copy")
-  cmake --build "$build" >"$work/build.log"
-  if grep "launcher-brand: wrote" "$work/build.log" || [ "$(written "$copy")" != "$before" ]; then
-    fail "$generator: a build with nothing changed branded the copy again"
-  fi
+  verify "$signed"
+  "$linux/launcher-brand" --show "$signed" | grep '^Icon group' | diff "$work/later-icons.txt" - ||
+    fail "$generator: the copy does not show the icon of the target declared after it"
+  quiet_build "nothing changed"
   touch "$maker/icons/viewer.ico"
+  quiet_build "a newer icon of the same bytes"
+  before=$(written "$copy")
+  cp "$work/odd.exe" "$linux/launcher.exe"
+  touch -d 2001-01-01 "$linux/launcher.exe"
   cmake --build "$build" >"$work/build.log"
-  grep -q "launcher-brand: wrote" "$work/build.log" && [ "$(written "$copy")" != "$before" ] ||
-    fail "$generator: a newer icon did not brand the copy again"
-  echo "$generator: branded, then nothing to do, then branded again for a newer icon"
+  [ "$(grep -c "launcher-brand: wrote" "$work/build.log")" = 3 ] && [ "$(written "$copy")" != "$before" ] &&
+    grep -q "later.exe signed with" "$work/build.log" ||
+    fail "$generator: an older launcher.exe of other bytes did not brand again"
+  verify "$signed"
+  cp "$launcher" "$linux/launcher.exe"
+  cmake --build "$build" >"$work/build.log"
+  sed -i '/^  INI_LINE/s/]=])$/ -new]=])/' "$maker/CMakeLists.txt"
+  quiet_build "another INI_LINE"
+  printf '"[..]\\rt\\app.exe" -home "[.]" -new\r\n' | cmp - "$build/stage/bin/viewer.ini" ||
+    fail "$generator: a changed INI_LINE did not write the .ini"
+  sed -i 's/ -new]=])$/]=])/' "$maker/CMakeLists.txt"
+  echo "$generator: branded and signed, then nothing to do, then branded again only for other bytes"
 done
+cmake --install "$build" --prefix "$work/installed" >/dev/null
+cmp "$copy" "$work/installed/bin/viewer.exe" && cmp "$build/stage/bin/viewer.ini" "$work/installed/bin/viewer.ini" ||
+  fail "LAUNCHER_FILES did not install the copy and its .ini"
 "$linux/launcher-brand" --show "$copy" | tee "$work/show.txt"
 grep -qx "ProductName: Vandrel Viewer" "$work/show.txt" || fail "the copy is not the guide's product"
 grep -qx "Fixed file version: 2.1.0.0" "$work/show.txt" || fail "the guide's VERSION 2.1 is not 2.1.0.0"
@@ -203,14 +242,57 @@ grep -qF "the branding tool '$work/absent' does not exist" "$work/sign.log" || f
 verify "$copy"
 "$linux/launcher-brand" --show "$copy" | grep -qx "Signature: yes" || fail "--show does not see the signature"
 
-# Without this host's tool the package is not found, and says where it is.
-cp -R "$linux" "$work/no-tool"
-rm "$work/no-tool/launcher-brand"
-if cmake -S "$maker" -B "$work/no-tool-build" -DCMAKE_PREFIX_PATH="$work/no-tool" >"$work/no-tool.log" 2>&1; then
-  fail "the package was found without launcher-brand"
+# The Windows archive's folder lacks this host's tool: find_package refuses it,
+# even when asked for no version, with the reason and the archive to unpack,
+# and caches nothing, so that the folder holding both archives finds the
+# Linux one in the same build folder. There, SIGN without a certificate fails
+# the build with sign.cmake's line, and LAUNCHER_ALLOW_UNSIGNED passes it with
+# one warning.
+found="$work/any-version/build"
+mkdir "$work/any-version"
+cp -R "$maker/icons" "$work/any-version/"
+sed 's/find_package(Launcher 1.0 /find_package(Launcher /' "$maker/CMakeLists.txt" >"$work/any-version/CMakeLists.txt"
+grep -q "find_package(Launcher REQUIRED" "$work/any-version/CMakeLists.txt" || fail "the guide's find_package changed"
+unset LAUNCHER_SIGN_PFX
+if cmake -S "$work/any-version" -B "$found" -G Ninja -DCMAKE_PREFIX_PATH="$windows" >"$work/found.log" 2>&1; then
+  fail "the Windows archive's package was taken on Linux"
 fi
-grep -q "Launcher_FOUND to FALSE" "$work/no-tool.log" && grep -q "launcher-brand-$version-linux-x86_64.tar.gz" \
-  "$work/no-tool.log" || { cat "$work/no-tool.log"; fail "the package does not name the archive with the tool"; }
+grep -qF "$windows/lib/cmake/Launcher/LauncherConfig.cmake, version: $version (unsuitable: no launcher-brand in $windows; this host's launcher-brand and launcher.exe come together in launcher-brand-$version-linux-x86_64.tar.gz" \
+  "$work/found.log" || { cat "$work/found.log"; fail "the refused folder's line gives no reason"; }
+cmake -S "$work/any-version" -B "$found" -DCMAKE_PREFIX_PATH="$work/unpacked" >/dev/null 2>&1
+grep -qxF "Launcher_DIR:PATH=$linux/lib/cmake/Launcher" "$found/CMakeCache.txt" ||
+  fail "the folder of both archives did not give the Linux one"
+if cmake --build "$found" >"$work/found.log" 2>&1; then fail "a copy marked SIGN was built without a certificate"; fi
+grep -q "no certificate to sign later.exe with" "$work/found.log" || { cat "$work/found.log"; fail "no sign.cmake line"; }
+cmake "$found" -DLAUNCHER_ALLOW_UNSIGNED=ON >"$work/found.log" 2>&1
+[ "$(grep -c "are left unsigned, as LAUNCHER_ALLOW_UNSIGNED allows" "$work/found.log")" = 1 ] ||
+  fail "LAUNCHER_ALLOW_UNSIGNED does not warn once"
+cmake --build "$found" | grep "later.exe left unsigned"
+export LAUNCHER_SIGN_PFX="$work/signer.pfx"
+
+# Each mistake in the arguments stops the configuration with one line that
+# names the argument. A "\n" in a call starts a line.
+mkdir "$work/refusal"
+while IFS='|' read -r call expected; do
+  printf '%s\n' "cmake_minimum_required(VERSION 3.20)" "project(refusal LANGUAGES NONE)" \
+    "find_package(Launcher 1.0 REQUIRED CONFIG)" >"$work/refusal/CMakeLists.txt"
+  printf '%b\n' "$call" >>"$work/refusal/CMakeLists.txt"
+  rm -rf "$work/refusal/build"
+  if cmake -S "$work/refusal" -B "$work/refusal/build" -DCMAKE_PREFIX_PATH="$linux" >"$work/refusal.log" 2>&1; then
+    fail "configured: $call"
+  fi
+  [ "$(grep -c '^CMake Error' "$work/refusal.log")" = 1 ] &&
+    grep -A1 '^CMake Error' "$work/refusal.log" | tail -n 1 | grep -qxF "   launcher_add_copy(a): $expected" ||
+    { cat "$work/refusal.log"; fail "not one line: $expected"; }
+done <<REFUSALS
+launcher_add_copy(a OUTPUT a.exe VERSION 3.2-beta)|VERSION '3.2-beta' is not one to four numbers separated by dots, such as 2.1
+launcher_add_copy(a OUTPUT a.exe VERSION 2.70000)|VERSION '2.70000' has a number above 65535
+launcher_add_copy(a OUTPUT a.exe ICON absent.ico)|ICON 'absent.ico' names no file: '$work/refusal/absent.ico' does not exist
+launcher_add_copy(a OUTPUT a.exe ICON_FROM absent.exe)|ICON_FROM 'absent.exe' is no target of the project, and no file '$work/refusal/absent.exe'
+launcher_add_copy(a OUTPUT a.exe ICON_FROM notes)\nadd_custom_target(notes)|ICON_FROM 'notes' is a UTILITY target, not an executable
+launcher_add_copy(a OUTPUT "stage/A;B.exe")|OUTPUT 'stage/A;B.exe' holds ';', which CMake takes as two paths
+launcher_add_copy(a OUTPUT a.exe ICON "icons/a;b.ico")|ICON 'icons/a;b.ico' holds ';', which CMake takes as two paths
+REFUSALS
 
 cmake -DFILE="$work/dist/launcher.exe" -P "$source_dir/cmake/sign.cmake"
 if pack "$work/dist" "$work/half" 2>"$work/half.log"; then fail "a half-signed release was packed"; fi

@@ -5,16 +5,18 @@
 # signature against that certificate, the file keeps its mode, and the
 # signed launcher still passes the end-to-end suite under Wine. Each file is
 # signed as its own product; the signing time is the time stamp's or
-# SOURCE_DATE_EPOCH; each refusal is one line. A build that signs keeps the
-# password out of its build tree.
+# SOURCE_DATE_EPOCH; each refusal is one line. A run stopped while the
+# authority is awaited leaves nothing beside the file, and the password is in
+# no file and on no command line; a password file's first line is the
+# password. A build that signs keeps the password out of its build tree.
 #
 #   signature_test.sh SOURCE_DIR LAUNCHER E2E_TEST APPLICATION BRAND
 set -eu
 source_dir=$1 launcher=$2 e2e_test=$3 application=$4 brand=$5
 sign="$source_dir/cmake/sign.cmake"
 work=$(mktemp -d)
-tsa_pid=""
-trap 'if [ -n "$tsa_pid" ]; then kill "$tsa_pid" 2>/dev/null || true; fi; rm -rf "$work"' EXIT
+tsa_pid="" silent_pid=""
+trap 'for pid in $tsa_pid $silent_pid; do kill "$pid" 2>/dev/null || true; done; rm -rf "$work"' EXIT
 unset LAUNCHER_SIGN_PFX LAUNCHER_SIGN_PASSWORD LAUNCHER_SIGN_PASSWORD_FILE \
   LAUNCHER_SIGN_TIMESTAMP_URL SOURCE_DATE_EPOCH http_proxy HTTP_PROXY
 
@@ -76,6 +78,56 @@ for wrong in -DPASSWORD_FILE="$work/wrong-password" -DTIMESTAMP_URL=http://127.0
   cmp "$launcher" "$work/refused.exe" || fail "a failed signing changed the file"
 done
 
+# Ctrl-C while an authority that accepts and never answers is awaited stops
+# the signing and osslsigncode with it (SIGINT to the process group, which a
+# background job would ignore): nothing is left beside the file, no file
+# holds the password and no command line showed it.
+python3 -c '
+import os, socket, sys, time
+server = socket.socket()
+server.bind(("127.0.0.1", 0))
+server.listen(1)
+print(server.getsockname()[1], flush=True)
+connection, _ = server.accept()
+open(sys.argv[1], "w").close()
+time.sleep(120)
+' "$work/silent.accepted" >"$work/silent.port" &
+silent_pid=$!
+mkdir "$work/interrupted" "$work/tmp"
+cp "$launcher" "$work/interrupted/viewer.exe"
+while [ ! -s "$work/silent.port" ]; do sleep 0.1; done
+TMPDIR="$work/tmp" LAUNCHER_SIGN_PFX="$work/signer.pfx" LAUNCHER_SIGN_PASSWORD="$password" python3 -c '
+import os, signal, sys
+signal.signal(signal.SIGINT, signal.SIG_DFL)
+os.setpgid(0, 0)
+os.execvp(sys.argv[1], sys.argv[1:])
+' cmake -DFILE="$work/interrupted/viewer.exe" -DTIMESTAMP_URL="http://127.0.0.1:$(cat "$work/silent.port")/" \
+  -P "$sign" >"$work/interrupted.log" 2>&1 &
+signer=$!
+tries=0
+until [ -e "$work/silent.accepted" ]; do
+  tries=$((tries + 1))
+  [ "$tries" -le 300 ] || { cat "$work/interrupted.log"; fail "osslsigncode asked no time stamp"; }
+  sleep 0.1
+done
+# The password comes through the environment: a grep of it would show it.
+SECRET="$password" python3 -c '
+import glob, os, sys
+secret = os.environ["SECRET"].encode()
+for name in glob.glob("/proc/[0-9]*/cmdline"):
+    try:
+        with open(name, "rb") as file:
+            if secret in file.read():
+                sys.exit(name)
+    except OSError:
+        pass
+' || fail "a command line shows the password"
+python3 -c 'import os, signal, sys; os.killpg(int(sys.argv[1]), signal.SIGINT)' "$signer"
+if wait "$signer"; then fail "the interrupted signing succeeded"; fi
+[ "$(ls -A "$work/interrupted")" = viewer.exe ] || fail "an interrupted signing left $(ls -A "$work/interrupted" | tr "\n" " ")"
+cmp "$launcher" "$work/interrupted/viewer.exe" || fail "an interrupted signing changed the file"
+if grep -rlF "$password" "$work"; then fail "a file holds the password"; fi
+
 # signed FILE REPORT [NAME=VALUE...] cmake [OPTIONS]: signs FILE with the
 # throwaway certificate; its one line holds REPORT; it verifies.
 signed() {
@@ -133,6 +185,11 @@ grep -q "Timestamp Server Signature verification: ok" "$work/verify.log" &&
 if grep -q "Nov 14 22:13:20 2023" "$work/verify.log"; then
   fail "a time-stamped signature took SOURCE_DATE_EPOCH as its time"
 fi
+
+# A password file's first line is the password.
+printf '%s\r\nthe next line\n' "$password" >"$work/password-lines"
+cp "$launcher" "$work/from-file.exe"
+signed "$work/from-file.exe" "signed with" LAUNCHER_SIGN_PASSWORD=wrong cmake -DPASSWORD_FILE="$work/password-lines"
 
 # An empty password is one: a certificate without one signs.
 openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -passout pass: -out "$work/open.pfx"
