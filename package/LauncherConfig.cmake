@@ -6,9 +6,10 @@
 # defines
 #
 #   launcher_add_copy(<name> OUTPUT <file.exe>
-#                     [ICON <file.ico> | ICON_FROM <program.exe or target>]
+#                     [ICON <file.ico or logo.png> | ICON_FROM <program.exe or target>]
 #                     [PRODUCT_NAME <text>] [DESCRIPTION <text>] [COMPANY <text>]
-#                     [COPYRIGHT <text>] [VERSION <a.b.c.d>] [INI_LINE <template>])
+#                     [COPYRIGHT <text>] [TRADEMARKS <text>] [VERSION <a.b.c.d>]
+#                     [PRODUCT_VERSION <text>] [INI_LINE <template>])
 #
 # which adds the target <name>, built by default, that writes OUTPUT, a copy of
 # the archive's launcher.exe branded by the archive's launcher-brand for this
@@ -79,7 +80,7 @@ function(_launcher_append_word value)
 endfunction()
 
 function(launcher_add_copy name)
-  set(texts PRODUCT_NAME DESCRIPTION COMPANY COPYRIGHT VERSION)
+  set(texts PRODUCT_NAME DESCRIPTION COMPANY COPYRIGHT TRADEMARKS VERSION PRODUCT_VERSION)
   cmake_parse_arguments(PARSE_ARGV 1 arg "" "OUTPUT;ICON;ICON_FROM;INI_LINE;${texts}" "")
   if(DEFINED arg_UNPARSED_ARGUMENTS)
     _launcher_refuse(${name} "unexpected argument '${arg_UNPARSED_ARGUMENTS}'")

@@ -152,7 +152,8 @@ export LAUNCHER_SIGN_PFX="$work/signer.pfx" LAUNCHER_SIGN_PASSWORD="$password"
 # The guide's CMake project, built against the unpacked Linux archive with
 # Ninja and with Makefiles: its copy, and one whose description holds ';', '['
 # and a backslash, are byte for byte the ones the archive's tool writes from
-# the same arguments, the .ini the template's one line with CR LF; a build
+# the same arguments (the second's icon made from a logo PNG), the .ini the
+# template's one line with CR LF; a build
 # with nothing changed writes nothing, one with a newer icon brands again; the
 # archive's sign.cmake signs the copy under its product name.
 maker="$work/maker"
@@ -161,13 +162,16 @@ sed -n '/^```cmake$/,/^```$/p' "$guide" | sed '1d;$d' >"$maker/CMakeLists.txt"
 grep -q launcher_add_copy "$maker/CMakeLists.txt" || fail "the guide shows no CMake project"
 # A second copy, whose text and path hold what a list or a shell would split.
 odd='Viewer [beta; "tools" \ $HOME é'
-printf '%s\n' 'launcher_add_copy(odd_starter OUTPUT "stage/odd dir/odd.exe"' \
+printf '%s\n' 'launcher_add_copy(odd_starter OUTPUT "stage/odd dir/odd.exe" ICON icons/logo.png' \
   "  DESCRIPTION [=[$odd]=])" >>"$maker/CMakeLists.txt"
-"$linux/launcher-brand" "$linux/launcher.exe" "$work/odd.exe" --description "$odd" >/dev/null
+cp "$source_dir/demo/app-logo.png" "$maker/icons/logo.png"
+"$linux/launcher-brand" "$linux/launcher.exe" "$work/odd.exe" --icon "$maker/icons/logo.png" \
+  --description "$odd" >/dev/null 2>&1
 cp "$source_dir/demo/app.ico" "$maker/icons/viewer.ico"
 "$linux/launcher-brand" "$linux/launcher.exe" "$work/viewer.exe" --icon "$maker/icons/viewer.ico" \
   --product-name "Vandrel Viewer" --description "Vandrel Viewer" --company "Corvenna Éditions" \
-  --copyright "© 2026 Corvenna Éditions" --version 2.1 >/dev/null
+  --copyright "© 2026 Corvenna Éditions" --trademarks "Vandrel is a trademark of Corvenna Éditions" \
+  --version 2.1 --product-version "2.1 beta 1" >/dev/null
 # written FILE: which file the path names, and when it was written; branding
 # puts a new file in its place.
 written() { stat -c '%i %Y' "$1"; }
@@ -194,6 +198,9 @@ done
 "$linux/launcher-brand" --show "$copy" | tee "$work/show.txt"
 grep -qx "ProductName: Vandrel Viewer" "$work/show.txt" || fail "the copy is not the guide's product"
 grep -qx "Fixed file version: 2.1.0.0" "$work/show.txt" || fail "the guide's VERSION 2.1 is not 2.1.0.0"
+grep -qx "ProductVersion: 2.1 beta 1" "$work/show.txt" &&
+  grep -qx "LegalTrademarks: Vandrel is a trademark of Corvenna Éditions" "$work/show.txt" ||
+  fail "the guide's PRODUCT_VERSION and TRADEMARKS are not the copy's"
 cmake -DFILE="$copy" -P "$linux/sign.cmake" | tee "$work/sign.log"
 grep -qF "as 'Vandrel Viewer' (its ProductName)" "$work/sign.log" || fail "sign.cmake did not read the ProductName"
 if cmake -DFILE="$copy" -DLAUNCHER_BRAND="$work/absent" -P "$linux/sign.cmake" >"$work/sign.log" 2>&1; then
