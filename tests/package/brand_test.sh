@@ -124,36 +124,14 @@ png_icon() {
     fail "$copy_name: Windows does not load every icon image at its size"
   echo "$copy_name: $(grep '^Icon group 107' "$work/$copy_name/windows-reads.txt"), the same bytes from both builds"
 }
-# Made once with ImageMagick 6.9.11 from a 256-pixel logo of 16 bits per
-# channel: convert logo.png -define icon:auto-resize=256,64,48,32,16 app.ico
+# Made once with ImageMagick 6.9.11: from a 256-pixel logo of 16 bits per
+# channel (convert logo.png -define icon:auto-resize=256,64,48,32,16 app.ico),
+# and from 256-pixel palette, RGB, grey and RGBA logos (convert palette.png
+# rgb.png grey.png rgba.png app.ico), whose PNG images it keeps as they are.
 png_icon imagemagick "$source_dir/tests/package/imagemagick-16bit.ico" \
   "launcher-brand: note: PNG images of '$source_dir/tests/package/imagemagick-16bit.ico' stored as 8-bit RGBA, the form Windows' icon functions take: 256x256 16-bit RGBA"
-/usr/bin/python3 - "$work/tools.ico" <<'PYTHON'
-import struct, sys, zlib
-
-def chunk(kind, data):
-    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
-
-def png(side, depth, colour, row, extra=b""):
-    raw = b"".join(b"\0" + row for _ in range(side))
-    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", side, side, depth, colour, 0, 0, 0)) +
-            extra + chunk(b"IDAT", zlib.compress(raw)) + chunk(b"IEND", b""))
-
-# As ImageMagick writes them from palette, RGB and grey logos: a palette whose
-# first colour is transparent, RGB, and grey with a transparent shade.
-images = [png(48, 8, 3, bytes(range(3)) * 16, chunk(b"PLTE", b"\0\0\0\x20\x60\xc0\xff\xc8\x28") + chunk(b"tRNS", b"\0")),
-          png(32, 8, 2, bytes([32, 96, 192, 255, 200, 40]) * 16),
-          png(16, 8, 0, bytes(range(0, 256, 16)), chunk(b"tRNS", b"\0\0"))]
-directory = struct.pack("<HHH", 0, 1, len(images))
-data = b""
-for image in images:
-    side = struct.unpack(">I", image[16:20])[0]
-    directory += struct.pack("<BBBBHHII", side, side, 0, 0, 1, 32, len(image), 6 + 16 * len(images) + len(data))
-    data += image
-open(sys.argv[1], "wb").write(directory + data)
-PYTHON
-png_icon tools "$work/tools.ico" \
-  "launcher-brand: note: PNG images of '$work/tools.ico' stored as 8-bit RGBA, the form Windows' icon functions take: 48x48 8-bit palette, 32x32 8-bit RGB, 16x16 8-bit grey"
+png_icon tools "$source_dir/tests/package/imagemagick-palette-rgb-grey.ico" \
+  "launcher-brand: note: PNG images of '$source_dir/tests/package/imagemagick-palette-rgb-grey.ico' stored as 8-bit RGBA, the form Windows' icon functions take: 256x256 8-bit palette, 256x256 8-bit RGB, 256x256 8-bit grey"
 png_icon logo "$source_dir/demo/app-logo.png" ""
 grep -qx 'Icon group 107: 256x256 32, 64x64 32, 48x48 32, 32x32 32, 24x24 32, 16x16 32' "$work/logo/windows-reads.txt" ||
   fail "the logo's icon does not hold its six sizes"
