@@ -3,7 +3,8 @@
 // version strings (GetFileVersionInfoW, then VerQueryValueW in the file's
 // first translation), its fixed file and product versions, each icon group
 // with its images (EnumResourceNamesW; an image CreateIconFromResourceEx
-// cannot load is marked), whether it carries a certificate
+// cannot load, or loads at another size than its entry's, is marked),
+// whether it carries a certificate
 // (ImageEnumerateCertificates) and whether its header checksum is right
 // (MapFileAndCheckSumW). Exits 1 when FILE has no version information.
 // scripts/build shows a branded copy's details with it; the package tests
@@ -47,8 +48,19 @@ std::wstring IconGroupImages(HMODULE module, const wchar_t* name) {
     const HICON icon = data != nullptr ? CreateIconFromResourceEx(static_cast<BYTE*>(data), SizeofResource(module, image),
                                                                   TRUE, 0x00030000, 0, 0, LR_DEFAULTCOLOR)
                                        : nullptr;
-    if (icon == nullptr) images += L" (not loaded)";
-    if (icon != nullptr) DestroyIcon(icon);
+    if (icon == nullptr) {
+      images += L" (not loaded)";
+      continue;
+    }
+    ICONINFO info{};
+    BITMAP colour{};
+    if (GetIconInfo(icon, &info) && GetObjectW(info.hbmColor, sizeof colour, &colour) != 0 &&
+        (colour.bmWidth != (entry[0] == 0 ? 256 : entry[0]) || colour.bmHeight != (entry[1] == 0 ? 256 : entry[1]))) {
+      images += L" (loaded as " + std::to_wstring(colour.bmWidth) + L"x" + std::to_wstring(colour.bmHeight) + L")";
+    }
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    DestroyIcon(icon);
   }
   return images;
 }
@@ -81,14 +93,18 @@ int wmain(int argc, wchar_t** argv) {
   wchar_t table[16];
   swprintf(table, 16, L"%04x%04x", translation[0], translation[1]);
 
+  // LegalTrademarks is printed only where a file has it.
   for (const wchar_t* name : {L"FileDescription", L"ProductName", L"CompanyName", L"LegalCopyright",
-                              L"InternalName", L"OriginalFilename", L"FileVersion", L"ProductVersion"}) {
+                              L"InternalName", L"OriginalFilename", L"FileVersion", L"ProductVersion",
+                              L"LegalTrademarks"}) {
     const std::wstring path = std::wstring(L"\\StringFileInfo\\") + table + L"\\" + name;
     std::wstring text = L"<missing>";
     if (VerQueryValueW(info.data(), path.c_str(), &value, &length)) {
       // The length counts the terminating NUL where the resource has one.
       text.assign(static_cast<const wchar_t*>(value), length);
       while (!text.empty() && text.back() == L'\0') text.pop_back();
+    } else if (std::wstring(name) == L"LegalTrademarks") {
+      continue;
     }
     PrintLine(name, text);
   }

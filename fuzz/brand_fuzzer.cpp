@@ -1,7 +1,9 @@
 // launcher-brand's readers on arbitrary input: the first byte chooses which,
 // the rest is its input. Each gives a value or an error value, never reads
 // outside its input, and what it accepts survives a round trip:
-//   0  an .ico file: its images' group names them all, as they are
+//   0  an .ico file: its images' group names them all, as they are; its PNG
+//      images that are not 8-bit RGBA become 8-bit RGBA PNG images of the same
+//      pixels, the others stay as they are
 //   1  an icon group resource
 //   2  a version resource: edited, it reads back with the edits in it
 //   3  the command line, UTF-16LE words split at U+FFFF: a request names both
@@ -12,6 +14,9 @@
 //      correct checksum and no signature, and is a launcher exactly when the
 //      program is
 //   5  the same, with the input as the resource section of a small program
+//   6  a logo PNG: the icon made from it holds a 256-pixel 8-bit RGBA PNG
+//      image and complete 32-bit bitmaps of the smaller sides, or it is refused
+//      for its shape only when it is not square or smaller than 256
 
 #include <algorithm>
 #include <cstddef>
@@ -22,6 +27,7 @@
 #include "brand/brand_request.h"
 #include "brand/branded_resources.h"
 #include "brand/icon.h"
+#include "brand/icon_png.h"
 #include "brand/pe_image.h"
 #include "brand/show.h"
 #include "brand/utf8_escaped.h"
@@ -44,6 +50,47 @@ void IconFile(std::string_view input) {
     Require(IconImageBits(image.data).has_value(), "an image is PNG or a bitmap");
     Require((*entries)[index].imageId == index + 1 && (*entries)[index].form.width == image.width,
             "the group names the images in order");
+  }
+  const auto converted = WithRgba8PngImages(*images);
+  const auto* icon = std::get_if<ConvertedIcon>(&converted);
+  if (icon == nullptr) return;
+  Require(icon->images.size() == images->size(), "conversion keeps every image");
+  std::size_t changed = 0;
+  for (std::size_t index = 0; index < images->size(); ++index) {
+    const Bytes& before = (*images)[index].data;
+    const Bytes& after = icon->images[index].data;
+    const auto header = ReadPngHeader(before);
+    if (!header || IsRgba8(*header)) {
+      Require(after == before, "bitmaps and 8-bit RGBA PNG images are kept byte for byte");
+      continue;
+    }
+    ++changed;
+    const auto afterHeader = ReadPngHeader(after);
+    Require(afterHeader && IsRgba8(*afterHeader), "a converted image is 8-bit RGBA");
+    Require(DecodePng(after) == DecodePng(before), "a converted image has the same pixels");
+    Require(IconImageComplete(after), "a converted image is complete");
+  }
+  Require(icon->converted.size() == changed, "the note names each converted image");
+}
+
+void Logo(std::string_view input) {
+  const auto made = IconImagesFromLogo(input);
+  if (const auto* failure = std::get_if<IconPngFailure>(&made)) {
+    const auto header = ReadPngHeader(input);
+    Require(failure->problem != IconPngProblem::kLogoShape ||
+                (header && (header->width != header->height || header->width < kSmallestLogoSide)),
+            "only a logo that is not square or too small is refused for its shape");
+    return;
+  }
+  const auto& images = std::get<std::vector<IconImage>>(made);
+  Require(images.size() == std::size(kLogoIconSides), "every side is made");
+  const auto largest = DecodePng(images.front().data);
+  Require(largest && largest->width == 256 && largest->height == 256 && IsRgba8(*ReadPngHeader(images.front().data)),
+          "the largest image is a 256-pixel 8-bit RGBA PNG image");
+  for (std::size_t index = 1; index < images.size(); ++index) {
+    Require(images[index].width == kLogoIconSides[index] && IconImageBits(images[index].data) == 32 &&
+                IconImageComplete(images[index].data),
+            "the smaller images are complete 32-bit bitmaps of their sides");
   }
 }
 
@@ -79,7 +126,7 @@ void Arguments(const std::uint8_t* data, std::size_t size) {
     return;
   }
   const BrandRequest& request = std::get<BrandRequest>(parsed);
-  if (request.helpAsked) return;
+  if (request.helpAsked || request.versionAsked) return;
   if (request.show) {
     Require(words.size() == 2, "--show comes with its file alone");
     return;
@@ -88,7 +135,7 @@ void Arguments(const std::uint8_t* data, std::size_t size) {
           "the copy's name ends its path");
   Require(!request.iconFile || !request.iconProgram, "one icon at most");
   for (const auto* text : {&request.edits.description, &request.edits.productName, &request.edits.company,
-                           &request.edits.copyright}) {
+                           &request.edits.copyright, &request.edits.trademarks, &request.edits.productVersion}) {
     Require(!*text || IsWellFormedUtf16(**text), "a version text is well-formed");
   }
 }
@@ -155,13 +202,14 @@ void ResourceSection(std::string_view input) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
   const std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
-  switch (data[0] % 6) {
+  switch (data[0] % 7) {
     case 0: IconFile(input); break;
     case 1: ParseIconGroup(input); break;
     case 2: VersionResource(input); break;
     case 3: Arguments(data + 1, size - 1); break;
     case 4: Program(input); break;
-    default: ResourceSection(input); break;
+    case 5: ResourceSection(input); break;
+    default: Logo(input); break;
   }
   return 0;
 }

@@ -9,10 +9,10 @@
 # Launcher_SIGN_SCRIPT (its sign.cmake), and defines
 #
 #   launcher_add_copy(<name> OUTPUT <file.exe>
-#                     [ICON <file.ico> | ICON_FROM <program.exe or target>]
+#                     [ICON <file.ico or logo.png> | ICON_FROM <program.exe or target>]
 #                     [PRODUCT_NAME <text>] [DESCRIPTION <text>] [COMPANY <text>]
-#                     [COPYRIGHT <text>] [VERSION <a.b.c.d>] [INI_LINE <template>]
-#                     [SIGN])
+#                     [COPYRIGHT <text>] [TRADEMARKS <text>] [VERSION <a.b.c.d>]
+#                     [PRODUCT_VERSION <text>] [INI_LINE <template>] [SIGN])
 #
 # which adds the target <name>, built by default, that writes OUTPUT, a copy of
 # launcher.exe branded by launcher-brand with the options of the same names,
@@ -223,7 +223,7 @@ endfunction()
 
 function(launcher_add_copy name)
   # Each text is launcher-brand's option of the same name.
-  set(texts PRODUCT_NAME DESCRIPTION COMPANY COPYRIGHT VERSION)
+  set(texts PRODUCT_NAME DESCRIPTION COMPANY COPYRIGHT TRADEMARKS VERSION PRODUCT_VERSION)
   set(paths OUTPUT ICON ICON_FROM)
   cmake_parse_arguments(PARSE_ARGV 1 arg "SIGN" "${paths};INI_LINE;${texts}" "")
   if(DEFINED arg_UNPARSED_ARGUMENTS)

@@ -3,6 +3,7 @@
 // Small but complete files for launcher-brand's tests: icon images, .ico
 // files and a Windows program to brand.
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,64 @@ inline Bytes TestPng(std::uint8_t side) {
   using namespace std::string_literals;
   return "\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\0"s + static_cast<char>(side) + "\0\0\0"s +
          static_cast<char>(side) + "\x08\x06\0\0\0"s + "CRC!"s + "\0\0\0\0IEND"s + "CRC!"s;
+}
+
+// The CRC-32 that each PNG chunk ends with.
+inline std::uint32_t TestCrc32(std::string_view bytes) {
+  std::uint32_t crc = 0xFFFFFFFF;
+  for (const char byte : bytes) {
+    crc ^= static_cast<unsigned char>(byte);
+    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320 & (0 - (crc & 1)));
+  }
+  return ~crc;
+}
+
+inline Bytes BigEndianBytes(std::uint32_t value) {
+  return {static_cast<char>(value >> 24), static_cast<char>(value >> 16), static_cast<char>(value >> 8),
+          static_cast<char>(value)};
+}
+
+inline Bytes TestPngChunk(std::string_view type, std::string_view data) {
+  const Bytes typed = Bytes(type) + Bytes(data);
+  return BigEndianBytes(static_cast<std::uint32_t>(data.size())) + typed + BigEndianBytes(TestCrc32(typed));
+}
+
+// A real PNG image of `width` x `height` pixels of `depth` bits per sample
+// and PNG colour type `colour`, whose samples, row after row with each row
+// padded to whole bytes, are `samples`; `chunks` (PLTE, tRNS) come before its
+// data, which is stored in uncompressed deflate blocks.
+inline Bytes EncodedTestPng(std::uint32_t width, std::uint32_t height, std::uint8_t depth, std::uint8_t colour,
+                            std::string_view samples, const Bytes& chunks = {}) {
+  const std::uint32_t channels = colour == 2 ? 3 : colour == 4 ? 2 : colour == 6 ? 4 : 1;
+  const std::size_t rowBytes = (std::size_t{width} * channels * depth + 7) / 8;
+  Bytes raw;
+  for (std::size_t row = 0; row < height; ++row) raw += '\0' + Bytes(samples.substr(row * rowBytes, rowBytes));
+  Bytes zlib("\x78\x01", 2);
+  for (std::size_t at = 0; at < raw.size(); at += 0xFFFF) {
+    const auto length = static_cast<std::uint16_t>(std::min<std::size_t>(0xFFFF, raw.size() - at));
+    zlib.push_back(at + length == raw.size() ? '\1' : '\0');
+    AppendU16(zlib, length);
+    AppendU16(zlib, static_cast<std::uint16_t>(~length));
+    zlib += raw.substr(at, length);
+  }
+  std::uint32_t low = 1;
+  std::uint32_t high = 0;
+  for (const char byte : raw) {
+    low = (low + static_cast<unsigned char>(byte)) % 65521;
+    high = (high + low) % 65521;
+  }
+  zlib += BigEndianBytes(high << 16 | low);
+  const Bytes header = BigEndianBytes(width) + BigEndianBytes(height) + Bytes{static_cast<char>(depth),
+                       static_cast<char>(colour), '\0', '\0', '\0'};
+  return "\x89PNG\r\n\x1a\n" + TestPngChunk("IHDR", header) + chunks + TestPngChunk("IDAT", zlib) +
+         TestPngChunk("IEND", "");
+}
+
+// A square 8-bit RGBA PNG image of `side` pixels, each `rgba`.
+inline Bytes UniformTestPng(std::uint32_t side, std::string_view rgba) {
+  Bytes samples;
+  for (std::size_t pixel = 0; pixel < std::size_t{side} * side; ++pixel) samples += rgba;
+  return EncodedTestPng(side, side, 8, 6, samples);
 }
 
 // An .ico file of `images`, stored one after another behind the directory.

@@ -6,6 +6,7 @@
 
 #include "brand/brand_platform.h"
 #include "brand/branded_resources.h"
+#include "brand/icon_png.h"
 #include "brand/pe_image.h"
 #include "brand/show.h"
 #include "text/text.h"
@@ -21,6 +22,7 @@ constexpr std::size_t kLargestIconFile = std::size_t{64} << 20;
 constexpr std::size_t kLargestProgram = 0xFFFFFFFF;
 constexpr std::uint32_t kTemporaryNames = 100;
 constexpr std::string_view kIconFileStart("\0\0\1\0", 4);
+constexpr std::string_view kPngStart = "\x89PNG\r\n\x1a\n";
 // A file another process holds for a moment, as a virus scanner holds a new
 // one, is tried again after these pauses, doubling, for at most this long.
 constexpr std::uint32_t kFirstPause = 25;
@@ -75,11 +77,36 @@ std::variant<Program, BrandFailure> ReadSource(const WideText& path) {
   return source;
 }
 
-using Icon = std::optional<std::vector<IconImage>>;
+// The copy's icon images, when it gets new ones, and the PNG images of an
+// icon file stored as 8-bit RGBA.
+struct Icon {
+  std::optional<std::vector<IconImage>> images;
+  std::vector<WideText> converted;
+};
+
+BrandFailure IconPngRefusal(const WideText& path, const IconPngFailure& failure) {
+  const WideText size = DecimalText(failure.width) + u"x" + DecimalText(failure.height);
+  switch (failure.problem) {
+    case IconPngProblem::kLogoShape: return BrandFailure{kIconLogoShape, path, 0, size};
+    case IconPngProblem::kTooLarge: return BrandFailure{kIconPngTooLarge, path, 0, size};
+    case IconPngProblem::kUndecodable: break;
+  }
+  return BrandFailure{kIconPngUndecodable, path};
+}
+
+// A logo: one PNG image, complete, that the whole icon is made from.
+std::variant<Icon, BrandFailure> IconFromLogo(const WideText& path, std::string_view png) {
+  if (!IconImageBits(png)) return BrandFailure{kNotAnIcon, path};
+  if (!IconImageComplete(png)) return BrandFailure{kIconTruncated, path};
+  auto images = IconImagesFromLogo(png);
+  if (const auto* failure = std::get_if<IconPngFailure>(&images)) return IconPngRefusal(path, *failure);
+  return Icon{std::get<std::vector<IconImage>>(std::move(images)), {}};
+}
 
 std::variant<Icon, BrandFailure> ReadIconFile(const WideText& path) {
   auto file = ReadInput(path, kLargestIconFile, kIconMissing, kIconTooLarge, kIconUnreadable);
   if (const auto* failure = std::get_if<BrandFailure>(&file)) return *failure;
+  if (std::get<Bytes>(file).starts_with(kPngStart)) return IconFromLogo(path, std::get<Bytes>(file));
   auto parsed = ParseIconFile(std::get<Bytes>(file));
   if (const auto* problem = std::get_if<IconFileProblem>(&parsed)) {
     switch (*problem) {
@@ -89,12 +116,12 @@ std::variant<Icon, BrandFailure> ReadIconFile(const WideText& path) {
       case IconFileProblem::kOverlappingImages: return BrandFailure{kIconImagesOverlap, path};
     }
   }
-  for (const IconImage& image : std::get<std::vector<IconImage>>(parsed)) {
-    if (const auto size = SixteenBitPngSize(image.data)) {
-      return BrandFailure{kIconDeepPng, path, 0, DecimalText(size->first) + u"x" + DecimalText(size->second)};
-    }
-  }
-  return std::get<std::vector<IconImage>>(std::move(parsed));
+  // Decoded only once the file has passed every check of its size, count
+  // and layout.
+  auto converted = WithRgba8PngImages(std::get<std::vector<IconImage>>(std::move(parsed)));
+  if (const auto* failure = std::get_if<IconPngFailure>(&converted)) return IconPngRefusal(path, *failure);
+  auto& icon = std::get<ConvertedIcon>(converted);
+  return Icon{std::move(icon.images), std::move(icon.converted)};
 }
 
 std::variant<Icon, BrandFailure> ReadProgramIcon(const WideText& path) {
@@ -111,7 +138,7 @@ std::variant<Icon, BrandFailure> ReadProgramIcon(const WideText& path) {
     failure->subject = path;
     return *failure;
   }
-  return std::get<std::vector<IconImage>>(std::move(images));
+  return Icon{std::get<std::vector<IconImage>>(std::move(images)), {}};
 }
 
 std::variant<Icon, BrandFailure> ReadIcon(const BrandRequest& request) {
@@ -164,7 +191,7 @@ struct Copy {
 // The copy, read back through the same reader that read the source to check
 // that it holds exactly the resources asked for.
 std::variant<Copy, BrandFailure> BuildCopy(const BrandRequest& request, Program source, const Icon& icon) {
-  auto resources = BrandedResources(request, std::move(source.resources), icon);
+  auto resources = BrandedResources(request, std::move(source.resources), icon.images);
   if (const auto* failure = std::get_if<BrandFailure>(&resources)) return *failure;
   const auto& wanted = std::get<std::vector<Resource>>(resources);
   auto copy = WithResources(source.file, source.image, wanted);
@@ -176,7 +203,10 @@ std::variant<Copy, BrandFailure> BuildCopy(const BrandRequest& request, Program 
   const auto image = ReadPeImage(bytes);
   const auto reread = image ? ReadResources(bytes, *image) : std::nullopt;
   if (!reread || *reread != InDirectoryOrder(wanted)) return BrandFailure{kCopyNotVerified, request.target};
-  return Copy{std::get<Bytes>(std::move(copy)), LauncherFieldsKept(wanted)};
+  Copy built{std::get<Bytes>(std::move(copy)), LauncherFieldsKept(wanted)};
+  // The ProductVersion text alone leaves FileVersion as the source has it.
+  if (request.edits.productVersion && !request.edits.version) built.launcherFields.push_back(u"FileVersion");
+  return built;
 }
 
 // The last `digits` hexadecimal digits of `value`, leading zeros included.
@@ -360,7 +390,10 @@ std::variant<std::vector<WideText>, BrandFailure> WriteBrandedCopy(const BrandRe
   const Copy& built = std::get<Copy>(copy);
   auto placed = PutInPlace(request, std::get<ExistingTarget>(existing), built.bytes);
   auto* notices = std::get_if<std::vector<WideText>>(&placed);
-  if (notices != nullptr && !built.launcherFields.empty()) {
+  if (notices == nullptr) return placed;
+  const std::vector<WideText>& converted = std::get<Icon>(icon).converted;
+  if (!converted.empty()) notices->insert(notices->begin(), ConvertedImagesNotice(*request.iconFile, converted));
+  if (!built.launcherFields.empty()) {
     notices->insert(notices->begin(), KeptFieldsNotice(request.target, built.launcherFields));
   }
   return placed;
@@ -371,6 +404,7 @@ BrandToolRun RunBrandTool(const std::vector<WideText>& arguments) {
   if (const auto* failure = std::get_if<BrandFailure>(&parsed)) return {1, {}, FailureMessage(*failure) + u"\n"};
   const BrandRequest& request = std::get<BrandRequest>(parsed);
   if (request.helpAsked) return {0, HelpText(), {}};
+  if (request.versionAsked) return {0, ToolVersionLine() + u"\n", {}};
   if (request.show) return ShowToolRun(*request.show);
   const auto written = WriteBrandedCopy(request);
   if (const auto* failure = std::get_if<BrandFailure>(&written)) return {1, {}, FailureMessage(*failure) + u"\n"};

@@ -17,7 +17,8 @@ std::variant<Bytes, BrandFailure> ReadProgramFile(const WideText& path, BrandPro
                                                   BrandProblem tooLarge, BrandProblem unreadable);
 
 // Writes the branded copy that `request` asks for. Reads SOURCE, the icon
-// file or program once each, by the path as given; checks them and TARGET
+// file (an .ico file, or a logo PNG the whole icon is made from) or program
+// once each, by the path as given; checks them and TARGET
 // (SOURCE must be a launcher, and TARGET, when it exists, a launcher or a
 // branded copy of one that is none of the inputs, not read-only and not a
 // link); builds the copy in memory, reads it back to check it holds the
@@ -25,7 +26,8 @@ std::variant<Bytes, BrandFailure> ReadProgramFile(const WideText& path, BrandPro
 // flushed to the disk, reads that back and compares it, and only then puts
 // it in TARGET's place, trying again for a while when another process holds
 // a file. The notices for the maker when TARGET is in place (launcher.exe's
-// own version fields kept, a backup that could not be removed); otherwise the
+// own version fields kept, an icon file's PNG images stored as 8-bit RGBA, a
+// backup that could not be removed); otherwise the
 // failure, with TARGET as it was and no file of the run left but those the
 // failure names. Never modifies SOURCE or the icon's file.
 std::variant<std::vector<WideText>, BrandFailure> WriteBrandedCopy(const BrandRequest& request);

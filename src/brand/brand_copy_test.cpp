@@ -6,6 +6,7 @@
 #include <string>
 
 #include "brand/branded_resources.h"
+#include "brand/show.h"
 #include "brand_platform_fake.h"
 #include "brand_test_files.h"
 
@@ -232,11 +233,14 @@ TEST_F(BrandCopy, NamesTheVersionFieldsACopyKeepsFromTheLauncherItself) {
   PutFakeFile(u"launcher.exe", Launcher({.description = u"Launches Vandrel products on the Windows platform.",
                                          .company = u"Corvenna Systems, Incorporated",
                                          .copyright = u"Copyright \u00a9 2026 Corvenna Systems, Incorporated"}));
-  BrandToolRun run = RunBrandTool({u"launcher.exe", u"out/viewer.exe", u"--product-name", u"Vandrel Viewer"});
+  // A ProductVersion text without --version leaves FileVersion the source's.
+  BrandToolRun run = RunBrandTool({u"launcher.exe", u"out/viewer.exe", u"--product-name", u"Vandrel Viewer",
+                                   u"--product-version", u"2.1 beta"});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.errors,
-            u"launcher-brand: note: 'out/viewer.exe' keeps launcher.exe's own FileDescription, CompanyName and "
-            u"LegalCopyright; give the product's own with --description, --company and --copyright\n");
+            u"launcher-brand: note: 'out/viewer.exe' keeps launcher.exe's own FileDescription, CompanyName, "
+            u"LegalCopyright and FileVersion; give the product's own with --description, --company, --copyright "
+            u"and --version\n");
   ASSERT_TRUE(FakeFileBytes(u"out/viewer.exe"));
   run = RunBrandTool({u"launcher.exe", u"out/other.exe", u"--company", u"Corvenna \u00c9ditions", u"--copyright",
                       u"\u00a9 2026 Corvenna \u00c9ditions"});
@@ -246,6 +250,27 @@ TEST_F(BrandCopy, NamesTheVersionFieldsACopyKeepsFromTheLauncherItself) {
   run = RunBrandTool({u"launcher.exe", u"out/own.exe", u"--description", u"Views", u"--company", u"C",
                       u"--copyright", u"\u00a9 C"});
   EXPECT_EQ(run.errors, u"");
+}
+
+TEST_F(BrandCopy, TakesAnIconFromALogoOrFromThePngImagesToolsWrite) {
+  // The icon group the shell shows, as --show prints it.
+  const auto shellGroup = [](const WideText& path) {
+    const WideText details = std::get<WideText>(ProgramDetails(FakeFileBytes(path).value_or("")));
+    const std::size_t at = details.find(u"Icon group 107: ");
+    return details.substr(at, details.find(u'\n', at) - at);
+  };
+  PutFakeFile(u"deep.ico", TestIconFile({{2, 2, 0, EncodedTestPng(2, 2, 16, 6, Bytes(32, '\x7f'))},
+                                         {16, 16, 0, TestBitmap(16, 8)}}));
+  BrandToolRun run = RunBrandTool({u"launcher.exe", u"out/deep.exe", u"--icon", u"deep.ico"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.errors, u"launcher-brand: note: PNG images of 'deep.ico' stored as 8-bit RGBA, the form Windows' "
+                        u"icon functions take: 2x2 16-bit RGBA\n");
+  EXPECT_EQ(shellGroup(u"out/deep.exe"), u"Icon group 107: 2x2 32, 16x16 8");
+
+  PutFakeFile(u"logo.png", UniformTestPng(256, "\x10\x20\x30\xff"));
+  run = RunBrandTool({u"launcher.exe", u"out/logo.exe", u"--icon", u"logo.png"});
+  EXPECT_EQ(run.errors, u"");
+  EXPECT_EQ(shellGroup(u"out/logo.exe"), u"Icon group 107: 256x256 32, 64x64 32, 48x48 32, 32x32 32, 24x24 32, 16x16 32");
 }
 
 TEST_F(BrandCopy, RefusesTargetsAMakerNeverMeantToReplace) {
@@ -269,9 +294,7 @@ TEST_F(BrandCopy, RefusesTargetsAMakerNeverMeantToReplace) {
   PutFakeSymbolicLink(u"out/link.exe", u"out/viewer.exe");
   PutFakeFile(u"out/viewer.exe", TestProgram());
   PutFakeSymbolicLink(u"out/nowhere.exe", u"out/absent.exe");
-  Bytes deepPng = TestPng(48);
-  deepPng[24] = 16;
-  PutFakeFile(u"deep.ico", TestIconFile({{16, 16, 0, TestBitmap(16, 8)}, {48, 48, 0, deepPng}}));
+  PutFakeFile(u"wide.png", EncodedTestPng(300, 200, 8, 2, Bytes(300 * 200 * 3, '\x40')));
   const struct {
     std::vector<WideText> arguments;
     WideText line;
@@ -302,9 +325,9 @@ TEST_F(BrandCopy, RefusesTargetsAMakerNeverMeantToReplace) {
       {{u"launcher.exe", u"out/nowhere.exe"},
        u"launcher-brand: the target 'out/nowhere.exe' is a symbolic link; it and the file it names are left as "
        u"they are: give that file's own path"},
-      {{u"launcher.exe", u"out/viewer.exe", u"--icon", u"deep.ico"},
-       u"launcher-brand: the icon file 'deep.ico' holds a 48x48 PNG image with 16 bits per channel, which "
-       u"Windows' icon functions do not show: save it with 8 bits per channel"},
+      {{u"launcher.exe", u"out/viewer.exe", u"--icon", u"wide.png"},
+       u"launcher-brand: the icon file 'wide.png' is a 300x200 PNG image: an icon is made from a square PNG "
+       u"image of at least 256x256 pixels"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.line));

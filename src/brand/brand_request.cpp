@@ -10,9 +10,9 @@
 namespace {
 
 constexpr std::u16string_view kUsage =
-    u"; usage: launcher-brand SOURCE.exe TARGET.exe [--icon FILE.ico | --icon-from PROGRAM.exe] "
-    u"[--description TEXT] [--product-name TEXT] [--company TEXT] [--copyright TEXT] "
-    u"[--version A.B.C.D]";
+    u"; usage: launcher-brand SOURCE.exe TARGET.exe [--icon FILE.ico|LOGO.png | --icon-from PROGRAM.exe] "
+    u"[--description TEXT] [--product-name TEXT] [--company TEXT] [--copyright TEXT] [--trademarks TEXT] "
+    u"[--version A.B.C.D] [--product-version TEXT]";
 
 // A subject may hold any code unit; control characters show as '?' so that a
 // message stays one line.
@@ -77,9 +77,11 @@ WideText FailureMessage(const BrandFailure& failure) {
       {BrandProblem::kNotAnIcon, u"", u" is not an icon file"},
       {BrandProblem::kIconImageIncomplete, u"the icon file ", u" holds an image whose data is incomplete"},
       {BrandProblem::kIconImagesOverlap, u"the icon file ", u" holds images that overlap"},
-      {BrandProblem::kIconDeepPng, u"the icon file ", u" holds a ", false, true,
-       u" PNG image with 16 bits per channel, which Windows' icon functions do not show: "
-       u"save it with 8 bits per channel"},
+      {BrandProblem::kIconLogoShape, u"the icon file ", u" is a ", false, true,
+       u" PNG image: an icon is made from a square PNG image of at least 256x256 pixels"},
+      {BrandProblem::kIconPngTooLarge, u"the icon file ", u" holds a ", false, true,
+       u" PNG image, larger than the 4096x4096 pixels launcher-brand decodes"},
+      {BrandProblem::kIconPngUndecodable, u"the icon file ", u" holds a PNG image that does not decode"},
       {BrandProblem::kProgramMissing, u"cannot find the program ", u""},
       {BrandProblem::kProgramUnreadable, u"cannot read the program ", u""},
       {BrandProblem::kProgramTooLarge, u"the program ", u" is larger than a Windows program can be"},
@@ -140,7 +142,8 @@ WideText WrittenMessage(const BrandRequest& request) {
 
 WideText KeptFieldsNotice(const WideText& target, const std::vector<std::u16string_view>& fields) {
   constexpr std::pair<std::u16string_view, std::u16string_view> kOptions[] = {
-      {u"FileDescription", u"--description"}, {u"CompanyName", u"--company"}, {u"LegalCopyright", u"--copyright"}};
+      {u"FileDescription", u"--description"}, {u"CompanyName", u"--company"}, {u"LegalCopyright", u"--copyright"},
+      {u"FileVersion", u"--version"}};
   WideText names;
   WideText options;
   for (std::size_t index = 0; index < fields.size(); ++index) {
@@ -154,6 +157,13 @@ WideText KeptFieldsNotice(const WideText& target, const std::vector<std::u16stri
          u"; give the product's own with " + options;
 }
 
+WideText ConvertedImagesNotice(const WideText& icon, const std::vector<WideText>& converted) {
+  WideText images;
+  for (const WideText& image : converted) images += (images.empty() ? u"" : u", ") + image;
+  return u"launcher-brand: note: PNG images of " + Quoted(icon) +
+         u" stored as 8-bit RGBA, the form Windows' icon functions take: " + images;
+}
+
 WideText BackupLeftNotice(const WideText& backup, std::uint32_t error) {
   return u"launcher-brand: note: the replaced file's backup " + Quoted(backup) + u" is left behind (" +
          SystemErrorText(error) + u"): delete it";
@@ -162,25 +172,35 @@ WideText BackupLeftNotice(const WideText& backup, std::uint32_t error) {
 WideText HelpText() {
   return u"launcher-brand " LAUNCHER_VERSION_TEXT
          u": writes a copy of a launcher with a product's own icon and version details\n"
-         u"usage: launcher-brand SOURCE.exe TARGET.exe [--icon FILE.ico | --icon-from PROGRAM.exe]\n"
+         u"usage: launcher-brand SOURCE.exe TARGET.exe [--icon FILE.ico|LOGO.png | --icon-from PROGRAM.exe]\n"
          u"         [--description TEXT] [--product-name TEXT] [--company TEXT] [--copyright TEXT]\n"
-         u"         [--version A.B.C.D]\n"
+         u"         [--trademarks TEXT] [--version A.B.C.D] [--product-version TEXT]\n"
          u"  SOURCE.exe               the launcher to copy; it is only read\n"
          u"  TARGET.exe               the copy to write, replacing an earlier one; its file name\n"
          u"                           becomes InternalName and OriginalFilename\n"
-         u"  --icon FILE.ico          the copy's icon: every image of FILE.ico, in its order\n"
+         u"  --icon FILE.ico          the copy's icon: every image of FILE.ico, in its order, its PNG\n"
+         u"                           images that are not 8-bit RGBA stored as 8-bit RGBA\n"
+         u"  --icon LOGO.png          the copy's icon made from a square PNG image of at least 256x256\n"
+         u"                           pixels: 256 as PNG, 64, 48, 32, 24 and 16 as 32-bit bitmaps\n"
          u"  --icon-from PROGRAM.exe  the copy's icon: the one the shell shows for PROGRAM.exe\n"
          u"  --description TEXT       FileDescription\n"
          u"  --product-name TEXT      ProductName\n"
          u"  --company TEXT           CompanyName\n"
          u"  --copyright TEXT         LegalCopyright\n"
+         u"  --trademarks TEXT        LegalTrademarks\n"
          u"  --version A.B.C.D        FileVersion and ProductVersion: one to four numbers up to\n"
          u"                           65535, the missing ones 0 (2.1 is 2.1.0.0)\n"
+         u"  --product-version TEXT   ProductVersion as any text (3.2 beta 1); the fixed versions\n"
+         u"                           still come from --version\n"
          u"  -h, --help               this text\n"
          u"launcher-brand --show FILE\n"
          u"  prints what Windows shows of FILE: its version strings and numbers, icon groups,\n"
-         u"  whether it carries a signature and whether its header checksum is right\n";
+         u"  whether it carries a signature and whether its header checksum is right\n"
+         u"launcher-brand --version\n"
+         u"  prints the tool's name and version\n";
 }
+
+WideText ToolVersionLine() { return u"launcher-brand " LAUNCHER_VERSION_TEXT; }
 
 std::variant<BrandRequest, BrandFailure> ParseBrandArguments(const std::vector<WideText>& arguments) {
   BrandRequest request;
@@ -192,7 +212,9 @@ std::variant<BrandRequest, BrandFailure> ParseBrandArguments(const std::vector<W
       {u"--product-name", &request.edits.productName},
       {u"--company", &request.edits.company},
       {u"--copyright", &request.edits.copyright},
+      {u"--trademarks", &request.edits.trademarks},
       {u"--version", &version},
+      {u"--product-version", &request.edits.productVersion},
       {u"--show", &request.show},
   };
   const auto slotOf = [&](const WideText& word) -> std::optional<WideText>* {
@@ -201,6 +223,10 @@ std::variant<BrandRequest, BrandFailure> ParseBrandArguments(const std::vector<W
     }
     return nullptr;
   };
+  if (arguments.size() == 1 && arguments.front() == u"--version") {
+    request.versionAsked = true;
+    return request;
+  }
   // Help is asked for wherever an option may stand, whatever else is wrong.
   for (std::size_t at = 0; at < arguments.size(); ++at) {
     if (arguments[at] == u"--help" || arguments[at] == u"-h") {

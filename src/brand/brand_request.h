@@ -42,7 +42,9 @@ enum class BrandProblem {
   kNotAnIcon,
   kIconImageIncomplete,
   kIconImagesOverlap,
-  kIconDeepPng,
+  kIconLogoShape,
+  kIconPngTooLarge,
+  kIconPngUndecodable,
   kProgramMissing,
   kProgramUnreadable,
   kProgramTooLarge,
@@ -93,6 +95,9 @@ WideText FailureMessage(const BrandFailure& failure);
 // line, then the usage and each option, one line each.
 WideText HelpText();
 
+// What --version alone prints: "launcher-brand" and the tool's version.
+WideText ToolVersionLine();
+
 struct BrandRequest {
   WideText source;                      // SOURCE.exe
   WideText target;                      // TARGET.exe
@@ -100,6 +105,7 @@ struct BrandRequest {
   std::optional<WideText> iconProgram;  // --icon-from
   VersionEdits edits;                   // fileName is TARGET's file name
   bool helpAsked = false;               // --help or -h: nothing else is read
+  bool versionAsked = false;            // --version and nothing else
   std::optional<WideText> show;         // --show FILE: FILE is only read, nothing is written
 };
 
@@ -112,6 +118,8 @@ struct BrandRequest {
 // case: a launcher's copy finds its configuration through it. "--help" or
 // "-h" where an option may stand asks for help, whatever else is there.
 // "--show FILE" stands alone: no path or other option may come with it.
+// "--version" as the only word asks for the tool's version; anywhere else it
+// takes a value, as every option does.
 std::variant<BrandRequest, BrandFailure> ParseBrandArguments(const std::vector<WideText>& arguments);
 
 // The one line that reports a copy written: "launcher-brand: wrote 'TARGET'
@@ -120,8 +128,12 @@ WideText WrittenMessage(const BrandRequest& request);
 
 // The line that tells the maker that the copy `target` keeps launcher.exe's
 // own value of each of `fields` (FileDescription, CompanyName,
-// LegalCopyright), naming the options that set them.
+// LegalCopyright, FileVersion), naming the options that set them.
 WideText KeptFieldsNotice(const WideText& target, const std::vector<std::u16string_view>& fields);
+
+// The line that tells the maker which PNG images of the icon file `icon`
+// the copy holds as 8-bit RGBA, each as WithRgba8PngImages describes it.
+WideText ConvertedImagesNotice(const WideText& icon, const std::vector<WideText>& converted);
 
 // The line that tells the maker that the backup of the file a copy replaced,
 // `backup`, could not be removed (`error`).

@@ -16,7 +16,8 @@ std::variant<BrandRequest, BrandFailure> Parse(std::vector<WideText> arguments) 
 
 TEST(BrandArguments, PathsComeFirstAndSecondWithOptionsAnywhere) {
   const auto parsed = Parse({u"--company", u"Corvenna \u00c9", u"C:\\dist\\launcher.exe", u"--version",
-                             u"2.1.0.7", u"D:\\Prod\\bin/viewer.exe", u"--icon-from", u"--description"});
+                             u"2.1.0.7", u"D:\\Prod\\bin/viewer.exe", u"--icon-from", u"--description",
+                             u"--product-version", u"3.2 beta 1", u"--trademarks", u"Vandrel\u2122"});
   ASSERT_TRUE(std::holds_alternative<BrandRequest>(parsed));
   const BrandRequest& request = std::get<BrandRequest>(parsed);
   EXPECT_EQ(request.source, u"C:\\dist\\launcher.exe");
@@ -24,6 +25,8 @@ TEST(BrandArguments, PathsComeFirstAndSecondWithOptionsAnywhere) {
   EXPECT_EQ(request.edits.fileName, u"viewer.exe");
   EXPECT_EQ(request.edits.company, u"Corvenna \u00c9");
   EXPECT_EQ(request.edits.version, (FileVersion{2, 1, 0, 7}));
+  EXPECT_EQ(request.edits.productVersion, u"3.2 beta 1");
+  EXPECT_EQ(request.edits.trademarks, u"Vandrel\u2122");
   EXPECT_EQ(request.iconProgram, u"--description");  // a value is taken as it is
   EXPECT_FALSE(request.edits.description);
   EXPECT_EQ(std::get<BrandRequest>(Parse({u"a.exe", u"C:viewer.exe"})).edits.fileName, u"viewer.exe");
@@ -46,6 +49,8 @@ TEST(BrandArguments, EachMistakeIsNamed) {
       {{u"a.exe", u"b.exe", u"--company", u"A", u"--company", u"B"}, {BrandProblem::kRepeatedOption, u"--company"}},
       {{u"a.exe", u"b.exe", u"--icon", u"x.ico", u"--icon-from", u"c.exe"}, {BrandProblem::kTwoIconSources, u"--icon-from"}},
       {{u"a.exe", u"b.exe", u"--version", u"1.2.3.4.5"}, {BrandProblem::kMalformedVersion, u"1.2.3.4.5"}},
+      // --version asks for the tool's version only alone.
+      {{u"--version", u"2.1"}, {BrandProblem::kMissingFileArgument, {}}},
       // A byte that is not UTF-8 arrives on Linux as a lone surrogate.
       {{u"a.exe", u"b.exe", u"--company", u"Caf\xdce9"}, {BrandProblem::kTextNotWellFormed, u"--company"}},
       {{u"a.exe", u"b.exe", u"--version", u"2.\xdcb9"}, {BrandProblem::kTextNotWellFormed, u"--version"}},
@@ -66,6 +71,8 @@ TEST(BrandArguments, HelpComesFirstAndTargetsEndInExeInAnyCase) {
   EXPECT_TRUE(std::get<BrandRequest>(Parse({u"--help"})).helpAsked);
   EXPECT_FALSE(std::get<BrandRequest>(Parse({u"a.exe", u"b.exe", u"--description", u"-h"})).helpAsked);
   EXPECT_TRUE(HelpText().starts_with(u"launcher-brand " LAUNCHER_VERSION_TEXT u": "));
+  EXPECT_TRUE(std::get<BrandRequest>(Parse({u"--version"})).versionAsked);
+  EXPECT_EQ(ToolVersionLine(), u"launcher-brand " LAUNCHER_VERSION_TEXT);
   EXPECT_EQ(std::get<BrandRequest>(Parse({u"a.exe", u"C:\\Prod\\VIEWER.Exe"})).edits.fileName, u"VIEWER.Exe");
 }
 

@@ -25,6 +25,14 @@ inline std::uint32_t ReadU32(std::string_view bytes, std::size_t at) {
          static_cast<std::uint32_t>(ReadU16(bytes, at + 2)) << 16;
 }
 
+// The big-endian value at `at`, as PNG stores its numbers; the caller has
+// checked that it lies within `bytes`.
+inline std::uint32_t ReadBigEndianU32(std::string_view bytes, std::size_t at) {
+  std::uint32_t value = 0;
+  for (std::size_t next = at; next < at + 4; ++next) value = value << 8 | static_cast<unsigned char>(bytes[next]);
+  return value;
+}
+
 // Appends `value` in little-endian order.
 inline void AppendU16(Bytes& bytes, std::uint16_t value) {
   bytes.push_back(static_cast<char>(value & 0xFF));

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "brand/png_codec.h"
+
 namespace {
 
 constexpr std::size_t kDirectoryHeaderSize = 6;
@@ -10,9 +12,6 @@ constexpr std::size_t kFileEntrySize = 16;
 constexpr std::size_t kGroupEntrySize = 14;
 constexpr std::uint16_t kIconKind = 1;
 constexpr std::string_view kPngSignature = "\x89PNG\r\n\x1a\n";
-// The PNG signature, then the IHDR chunk's length and type, width, height,
-// bit depth and colour type.
-constexpr std::size_t kPngHeaderSize = 26;
 constexpr std::size_t kBitmapHeaderSize = 40;
 constexpr std::uint32_t kUncompressed = 0;  // BI_RGB
 constexpr std::uint32_t kBitFields = 3;     // BI_BITFIELDS: three colour masks follow the header
@@ -45,13 +44,6 @@ IconImage FormAt(std::string_view bytes, std::size_t entry) {
   form.height = static_cast<std::uint8_t>(bytes[entry + 1]);
   form.colourCount = static_cast<std::uint8_t>(bytes[entry + 2]);
   return form;
-}
-
-// PNG stores its numbers most significant byte first.
-std::uint32_t ReadBigEndianU32(std::string_view bytes, std::size_t at) {
-  std::uint32_t value = 0;
-  for (std::size_t next = at; next < at + 4; ++next) value = value << 8 | static_cast<unsigned char>(bytes[next]);
-  return value;
 }
 
 bool PngComplete(std::string_view data) {
@@ -108,29 +100,20 @@ bool IconImageComplete(std::string_view data) {
 
 std::optional<std::uint16_t> IconImageBits(std::string_view data) {
   if (data.starts_with(kPngSignature)) {
-    if (data.size() < kPngHeaderSize || data.substr(12, 4) != "IHDR") return std::nullopt;
-    const auto depth = static_cast<unsigned char>(data[24]);
-    switch (static_cast<unsigned char>(data[25])) {
-      case 0: case 3: return depth;
-      case 2: return static_cast<std::uint16_t>(3 * depth);
-      case 4: return static_cast<std::uint16_t>(2 * depth);
-      case 6: return static_cast<std::uint16_t>(4 * depth);
-      default: return std::nullopt;
+    const auto header = ReadPngHeader(data);
+    if (!header) return std::nullopt;
+    switch (header->colour) {
+      case PngColour::kGrey: case PngColour::kPalette: return header->depth;
+      case PngColour::kRgb: return static_cast<std::uint16_t>(3 * header->depth);
+      case PngColour::kGreyAlpha: return static_cast<std::uint16_t>(2 * header->depth);
+      case PngColour::kRgba: break;
     }
+    return static_cast<std::uint16_t>(4 * header->depth);
   }
   if (data.size() < kBitmapHeaderSize || ReadU32(data, 0) != kBitmapHeaderSize) return std::nullopt;
   const std::uint16_t bits = ReadU16(data, 14);
   if (bits == 0) return std::nullopt;
   return bits;
-}
-
-std::optional<std::pair<std::uint32_t, std::uint32_t>> SixteenBitPngSize(std::string_view data) {
-  constexpr unsigned char kSixteenBits = 16;
-  if (!data.starts_with(kPngSignature) || data.size() < kPngHeaderSize || data.substr(12, 4) != "IHDR" ||
-      static_cast<unsigned char>(data[24]) != kSixteenBits) {
-    return std::nullopt;
-  }
-  return std::pair(ReadBigEndianU32(data, 16), ReadBigEndianU32(data, 20));
 }
 
 std::variant<std::vector<IconImage>, IconFileProblem> ParseIconFile(std::string_view file) {

@@ -50,10 +50,6 @@ std::optional<std::vector<IconGroupEntry>> ParseIconGroup(std::string_view group
 // header; nullopt for data that is neither.
 std::optional<std::uint16_t> IconImageBits(std::string_view data);
 
-// The width and height in pixels of a PNG image with 16 bits per channel,
-// which Windows' icon functions do not show; nullopt for any other image.
-std::optional<std::pair<std::uint32_t, std::uint32_t>> SixteenBitPngSize(std::string_view data);
-
 // Whether an icon image holds all that its header promises. A PNG image must
 // hold its chunks from the signature to IEND (bytes after IEND may follow). A
 // bitmap must hold its header; its palette (biClrUsed entries, or 2^bits when

@@ -196,13 +196,15 @@ std::variant<Bytes, VersionProblem> EditVersionResource(std::optional<std::strin
     }
     versionText = VersionText(v);
   }
+  const std::optional<WideText> productVersionText = edits.productVersion ? edits.productVersion : versionText;
   const std::pair<std::u16string_view, const std::optional<WideText>*> strings[] = {
       {u"CompanyName", &edits.company},
       {u"FileDescription", &edits.description},
       {u"FileVersion", &versionText},
       {u"LegalCopyright", &edits.copyright},
+      {u"LegalTrademarks", &edits.trademarks},
       {u"ProductName", &edits.productName},
-      {u"ProductVersion", &versionText},
+      {u"ProductVersion", &productVersionText},
   };
   VersionBlock& stringFileInfo = ChildNamed(root, kStringFileInfo, true);
   if (stringFileInfo.children.empty()) stringFileInfo.children.push_back({u"040904b0", true, {}, {}});

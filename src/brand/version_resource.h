@@ -66,7 +66,9 @@ struct VersionEdits {
   std::optional<WideText> productName = {};  // ProductName
   std::optional<WideText> company = {};      // CompanyName
   std::optional<WideText> copyright = {};    // LegalCopyright
+  std::optional<WideText> trademarks = {};   // LegalTrademarks
   std::optional<FileVersion> version = {};   // FileVersion and ProductVersion, fixed and text
+  std::optional<WideText> productVersion = {};  // the ProductVersion text in place of the version's
   WideText fileName = {};                    // InternalName and OriginalFilename
 };
 

@@ -47,12 +47,14 @@ TEST(VersionResource, BlocksAreLaidOutOnFourByteBoundaries) {
 
 TEST(VersionResource, EditsChangeOnlyWhatTheyName) {
   const VersionEdits first{.description = u"Vandrel Viewer \u2713",
+                           .trademarks = u"Vandrel\u2122",
                            .version = FileVersion{2, 1, 0, 65535},
+                           .productVersion = u"2.1 beta 1",
                            .fileName = u"viewer.exe"};
   const VersionBlock created = Parsed(EditVersionResource(std::nullopt, first));
   EXPECT_EQ(Strings(created),
-            u"FileDescription=Vandrel Viewer \u2713;FileVersion=2.1.0.65535;ProductVersion=2.1.0.65535;"
-            u"InternalName=viewer.exe;OriginalFilename=viewer.exe;");
+            u"FileDescription=Vandrel Viewer \u2713;FileVersion=2.1.0.65535;LegalTrademarks=Vandrel\u2122;"
+            u"ProductVersion=2.1 beta 1;InternalName=viewer.exe;OriginalFilename=viewer.exe;");
   EXPECT_EQ(created.value.substr(8, 16), "\1\0\2\0\xff\xff\0\0\1\0\2\0\xff\xff\0\0"s);
   ASSERT_NE(Child(created, u"VarFileInfo"), nullptr);
 
@@ -60,8 +62,8 @@ TEST(VersionResource, EditsChangeOnlyWhatTheyName) {
   const Bytes source = std::get<Bytes>(EditVersionResource(std::nullopt, first));
   const VersionBlock edited = Parsed(EditVersionResource(source, second));
   EXPECT_EQ(Strings(edited),
-            u"FileDescription=Vandrel Viewer \u2713;FileVersion=2.1.0.65535;ProductVersion=2.1.0.65535;"
-            u"InternalName=other.exe;OriginalFilename=other.exe;CompanyName=;");
+            u"FileDescription=Vandrel Viewer \u2713;FileVersion=2.1.0.65535;LegalTrademarks=Vandrel\u2122;"
+            u"ProductVersion=2.1 beta 1;InternalName=other.exe;OriginalFilename=other.exe;CompanyName=;");
   EXPECT_EQ(edited.value, created.value);
 }
 

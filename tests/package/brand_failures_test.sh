@@ -73,10 +73,10 @@ open("many.ico", "wb").write(icon_file([complete] * 4096, [6 + 16 * 4096] * 4096
 def png_chunk(kind, data):
     return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
 
-# As ImageMagick writes a 48-bit colour image with alpha.
-deep = (b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", struct.pack(">IIBBBBB", 256, 256, 16, 6, 0, 0, 0)) +
-        png_chunk(b"IDAT", zlib.compress(bytes(256 * (1 + 256 * 8)))) + png_chunk(b"IEND", b""))
-open("deep.ico", "wb").write(icon_file([complete, deep]))
+# A logo that is not square.
+wide = (b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", struct.pack(">IIBBBBB", 300, 200, 8, 6, 0, 0, 0)) +
+        png_chunk(b"IDAT", zlib.compress(bytes(200 * (1 + 300 * 4)))) + png_chunk(b"IEND", b""))
+open("wide.png", "wb").write(wide)
 
 launcher = open("launcher.exe", "rb").read()
 open("overlay.exe", "wb").write(launcher + b"overlay")
@@ -99,8 +99,9 @@ PYTHON
 # Root writes in a folder without write permission; an immutable one stops it.
 chmod a-w locked
 chattr +i locked 2>/dev/null || true
-usage="; usage: launcher-brand SOURCE.exe TARGET.exe [--icon FILE.ico | --icon-from PROGRAM.exe]\
- [--description TEXT] [--product-name TEXT] [--company TEXT] [--copyright TEXT] [--version A.B.C.D]"
+usage="; usage: launcher-brand SOURCE.exe TARGET.exe [--icon FILE.ico|LOGO.png | --icon-from PROGRAM.exe]\
+ [--description TEXT] [--product-name TEXT] [--company TEXT] [--copyright TEXT] [--trademarks TEXT]\
+ [--version A.B.C.D] [--product-version TEXT]"
 
 snapshot() { find . | sort; find . -type f | sort | xargs md5sum; }
 
@@ -180,8 +181,8 @@ fails "launcher-brand: the icon file 'cutpng.ico' holds an image whose data is i
   launcher.exe out/viewer.exe --icon cutpng.ico
 # 4,096 entries naming one image would multiply it in the copy.
 fails "launcher-brand: the icon file 'many.ico' holds images that overlap" -- launcher.exe out/viewer.exe --icon many.ico
-fails "launcher-brand: the icon file 'deep.ico' holds a 256x256 PNG image with 16 bits per channel, which Windows' icon functions do not show: save it with 8 bits per channel" -- \
-  launcher.exe out/earlier.exe --icon deep.ico
+fails "launcher-brand: the icon file 'wide.png' is a 300x200 PNG image: an icon is made from a square PNG image of at least 256x256 pixels" -- \
+  launcher.exe out/earlier.exe --icon wide.png
 fails "launcher-brand: cannot find the program 'absent.exe'" -- launcher.exe out/viewer.exe --icon-from absent.exe
 fails "launcher-brand: 'app.ico' is an icon file: give it with --icon, not --icon-from" -- \
   launcher.exe out/viewer.exe --icon-from app.ico

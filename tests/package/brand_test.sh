@@ -8,6 +8,9 @@
 # comes unsigned, then takes and verifies the maker's signature from the
 # build's signing step. --show prints the same of the demo's copy from both
 # builds, line for line what Windows' own functions read of it under Wine.
+# Icons from the PNG images tools write (an icon ImageMagick made from a 16-bit
+# logo, palette, RGB and grey images) and from one logo PNG come out the same
+# from both builds and load in Windows' own icon functions at every size.
 #
 #   brand_test.sh SOURCE_DIR LAUNCHER BRAND NATIVE_BRAND E2E_TEST APPLICATION VERSION_INFO
 set -eu
@@ -38,9 +41,15 @@ needed=$(readelf -d "$native_brand" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | g
 cmp "$work/help-windows.txt" "$work/help-linux.txt" || fail "the two builds' help differs"
 head -n 1 "$work/help-linux.txt" | grep -E '^launcher-brand [0-9]+\.[0-9]+\.[0-9]+\.[0-9]+: ' ||
   fail "the help does not begin with the tool's version"
+# --version alone: the tool's name and version, the same from both builds.
+"$wine_run" "$brand" --version >"$work/version-windows.txt"
+"$native_brand" --version >"$work/version-linux.txt"
+cmp "$work/version-windows.txt" "$work/version-linux.txt" || fail "the two builds' --version differs"
+grep -xE 'launcher-brand [0-9]+\.[0-9]+\.[0-9]+\.[0-9]+' "$work/version-linux.txt" || fail "--version prints $(cat "$work/version-linux.txt")"
 
 set -- --description "Vandrel Viewer: views Vandrel files ✓ 日本語" --product-name "Vandrel Viewer" \
-  --company "Corvenna Éditions" --copyright "© 2026 Corvenna Éditions" --version 2.1.0.65535
+  --company "Corvenna Éditions" --copyright "© 2026 Corvenna Éditions" --version 2.1.0.65535 \
+  --trademarks "Vandrel™ is a trademark of Corvenna Éditions" --product-version "2.1 beta 1"
 icon="$source_dir/res/launcher-full.ico"
 for copy in first second; do
   mkdir "$work/$copy"
@@ -57,7 +66,9 @@ inspect "$work/native/viewer.exe" "$launcher" "$icon" "$@"
 "$wine_run" "$version_info" "$work/native/viewer.exe" >"$work/version.raw"
 tr -d '\r' <"$work/version.raw" >"$work/version.txt"
 grep -qx "ProductName: Vandrel Viewer" "$work/version.txt" &&
-  grep -qx "FileDescription: Vandrel Viewer: views Vandrel files ✓ 日本語" "$work/version.txt" ||
+  grep -qx "FileDescription: Vandrel Viewer: views Vandrel files ✓ 日本語" "$work/version.txt" &&
+  grep -qx "ProductVersion: 2.1 beta 1" "$work/version.txt" && grep -qx "FileVersion: 2.1.0.65535" "$work/version.txt" &&
+  grep -qx "LegalTrademarks: Vandrel™ is a trademark of Corvenna Éditions" "$work/version.txt" ||
   { cat "$work/version.txt"; fail "Windows does not read the copy's version details"; }
 echo "GetFileVersionInfoW reads: $(grep ProductName "$work/version.txt")"
 
@@ -80,14 +91,50 @@ cat "$work/notice-linux.txt"
 
 mkdir "$work/demo"
 "$native_brand" "$launcher" "$work/demo/viewer.exe" --icon-from "$application" \
-  --description "Vandrel Viewer" --product-name "Vandrel Viewer" --version 2.1.0.0 >/dev/null
+  --description "Vandrel Viewer" --product-name "Vandrel Viewer" --version 2.1.0.0 \
+  --product-version "2.1 beta 1" --trademarks "Vandrel™ is a trademark" >/dev/null
 "$native_brand" --show "$work/demo/viewer.exe" >"$work/show-linux.txt"
 "$wine_run" "$brand" --show "$work/demo/viewer.exe" >"$work/show-windows.txt"
 cmp "$work/show-linux.txt" "$work/show-windows.txt" || fail "the two builds show the demo's copy differently"
 "$wine_run" "$version_info" "$work/demo/viewer.exe" >"$work/windows-reads.raw"
 tr -d '\r' <"$work/windows-reads.raw" | sort >"$work/windows-reads.txt"
 sort "$work/show-linux.txt" | diff - "$work/windows-reads.txt" || fail "--show differs from what Windows reads"
+grep -qx "ProductVersion: 2.1 beta 1" "$work/show-linux.txt" &&
+  grep -qx "LegalTrademarks: Vandrel™ is a trademark" "$work/show-linux.txt" || fail "--show lacks the texts given"
 echo "--show prints what Windows reads of the demo's copy, $(wc -l <"$work/show-linux.txt") lines"
+
+# png_icon NAME ICON NOTE: both builds brand a copy with the icon ICON to the
+# same bytes, printing NOTE on the error stream (nothing when NOTE is empty);
+# Windows' own functions load each of its icon images at its size and read
+# what --show prints.
+png_icon() {
+  copy_name=$1 icon_file=$2 notes=$3
+  set -- --icon "$icon_file" --description "$copy_name" --company "Corvenna" --copyright "© 2026 Corvenna"
+  mkdir -p "$work/$copy_name/windows" "$work/$copy_name/linux"
+  "$wine_run" "$brand" "$launcher" "$work/$copy_name/windows/$copy_name.exe" "$@" 2>"$work/$copy_name/notes-windows.txt"
+  "$native_brand" "$launcher" "$work/$copy_name/linux/$copy_name.exe" "$@" 2>"$work/$copy_name/notes-linux.txt" >/dev/null
+  cmp "$work/$copy_name/windows/$copy_name.exe" "$work/$copy_name/linux/$copy_name.exe" || fail "$copy_name: the two builds' copies differ"
+  for build in windows linux; do
+    [ "$(cat "$work/$copy_name/notes-$build.txt")" = "$notes" ] ||
+      { cat "$work/$copy_name/notes-$build.txt"; fail "$copy_name: the $build build's notes"; }
+  done
+  "$wine_run" "$version_info" "$work/$copy_name/linux/$copy_name.exe" >"$work/$copy_name/reads.raw"
+  tr -d '\r' <"$work/$copy_name/reads.raw" | sort >"$work/$copy_name/windows-reads.txt"
+  "$native_brand" --show "$work/$copy_name/linux/$copy_name.exe" | sort | diff - "$work/$copy_name/windows-reads.txt" ||
+    fail "$copy_name: Windows does not load every icon image at its size"
+  echo "$copy_name: $(grep '^Icon group 107' "$work/$copy_name/windows-reads.txt"), the same bytes from both builds"
+}
+# Made once with ImageMagick 6.9.11: from a 256-pixel logo of 16 bits per
+# channel (convert logo.png -define icon:auto-resize=256,64,48,32,16 app.ico),
+# and from 256-pixel palette, RGB, grey and RGBA logos (convert palette.png
+# rgb.png grey.png rgba.png app.ico), whose PNG images it keeps as they are.
+png_icon imagemagick "$source_dir/tests/package/imagemagick-16bit.ico" \
+  "launcher-brand: note: PNG images of '$source_dir/tests/package/imagemagick-16bit.ico' stored as 8-bit RGBA, the form Windows' icon functions take: 256x256 16-bit RGBA"
+png_icon tools "$source_dir/tests/package/imagemagick-palette-rgb-grey.ico" \
+  "launcher-brand: note: PNG images of '$source_dir/tests/package/imagemagick-palette-rgb-grey.ico' stored as 8-bit RGBA, the form Windows' icon functions take: 256x256 8-bit palette, 256x256 8-bit RGB, 256x256 8-bit grey"
+png_icon logo "$source_dir/demo/app-logo.png" ""
+grep -qx 'Icon group 107: 256x256 32, 64x64 32, 48x48 32, 32x32 32, 24x24 32, 16x16 32' "$work/logo/windows-reads.txt" ||
+  fail "the logo's icon does not hold its six sizes"
 
 . "$source_dir/tests/package/throwaway_signer.sh"
 export LAUNCHER_SIGN_PFX="$work/signer.pfx" LAUNCHER_SIGN_PASSWORD="$password"

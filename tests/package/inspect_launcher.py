@@ -4,7 +4,8 @@ version information and icons, read from the file with pefile.
     /usr/bin/python3 inspect_launcher.py LAUNCHER [VERSION]
     /usr/bin/python3 inspect_launcher.py --tool BRAND VERSION
     /usr/bin/python3 inspect_launcher.py --branded COPY SOURCE ICON [--description TEXT]
-        [--product-name TEXT] [--company TEXT] [--copyright TEXT] [--version A[.B[.C[.D]]]]
+        [--product-name TEXT] [--company TEXT] [--copyright TEXT] [--trademarks TEXT]
+        [--version A[.B[.C[.D]]]] [--product-version TEXT]
 
 Prints what it read, one item a line, and exits 1 after listing every item
 that differs from what the launcher must carry. VERSION is the project
@@ -305,7 +306,8 @@ def check_icons(pe, report, expected_groups=EXPECTED_ICON_GROUPS):
 
 
 BRANDED_STRINGS = {"description": "FileDescription", "product_name": "ProductName",
-                   "company": "CompanyName", "copyright": "LegalCopyright"}
+                   "company": "CompanyName", "copyright": "LegalCopyright", "trademarks": "LegalTrademarks",
+                   "product_version": "ProductVersion"}
 CERTIFICATE_DIRECTORY = pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_SECURITY"]
 
 
@@ -429,7 +431,7 @@ def check_branded(pe, source, options, report):
     strings.update({key: getattr(options, option)
                     for option, key in BRANDED_STRINGS.items() if getattr(options, option) is not None})
     if options.version:
-        strings.update(FileVersion=version, ProductVersion=version)
+        strings.update(FileVersion=version, ProductVersion=options.product_version or version)
     strings.update(InternalName=os.path.basename(options.copy),
                    OriginalFilename=os.path.basename(options.copy))
     check_version(pe, report, version, strings)

@@ -153,31 +153,35 @@ export LAUNCHER_SIGN_PFX="$work/signer.pfx" LAUNCHER_SIGN_PASSWORD="$password"
 
 # The guide's CMake project, built against the unpacked Linux archive with
 # Ninja and with Makefiles, with two more copies: one whose description holds
-# ';', '[' and a backslash and whose INI_LINE leaves its paths unquoted (one
-# warning shows them quoted), and a signed one whose icon comes from a target
-# declared after it. The first two are byte for byte what the archive's tool
-# writes from the same arguments, the .ini the template's one line with CR LF;
-# the signed copy verifies and shows the target's icon. Only bytes count: a
-# build with nothing changed, or with a newer icon of the same bytes, writes
-# nothing; a launcher.exe of other bytes brands and signs again though it is
-# older than the copies; a changed INI_LINE writes only the .ini. The copy and
-# its .ini install from the target's LAUNCHER_FILES; the archive's sign.cmake
-# signs the copy under its product name.
+# ';', '[' and a backslash, whose icon is made from a logo PNG and whose
+# INI_LINE leaves its paths unquoted (one warning shows them quoted), and a
+# signed one whose icon comes from a target declared after it. The first two
+# are byte for byte what the archive's tool writes from the same arguments,
+# the .ini the template's one line with CR LF; the signed copy verifies and
+# shows the target's icon. Only bytes count: a build with nothing changed, or
+# with a newer icon of the same bytes, writes nothing; a launcher.exe of other
+# bytes brands and signs again though it is older than the copies; a changed
+# INI_LINE writes only the .ini. The copy and its .ini install from the
+# target's LAUNCHER_FILES; the archive's sign.cmake signs the copy under its
+# product name.
 maker="$work/maker"
 mkdir -p "$maker/icons"
 sed -n '/^```cmake$/,/^```$/p' "$guide" | sed '1d;$d' >"$maker/CMakeLists.txt"
 grep -q launcher_add_copy "$maker/CMakeLists.txt" || fail "the guide shows no CMake project"
 odd='Viewer [beta; "tools" \ $HOME é'
-printf '%s\n' 'launcher_add_copy(odd_starter OUTPUT "stage/odd dir/odd.exe"' \
+printf '%s\n' 'launcher_add_copy(odd_starter OUTPUT "stage/odd dir/odd.exe" ICON icons/logo.png' \
   "  DESCRIPTION [=[$odd]=] INI_LINE [=[[..]\\rt\\app.exe -home \"[.]\"]=])" \
   'launcher_add_copy(later_starter OUTPUT stage/bin/later.exe ICON_FROM app SIGN)' \
   'add_executable(app IMPORTED GLOBAL)' \
   "set_target_properties(app PROPERTIES IMPORTED_LOCATION [=[$application]=])" >>"$maker/CMakeLists.txt"
-"$linux/launcher-brand" "$linux/launcher.exe" "$work/odd.exe" --description "$odd" >/dev/null
+cp "$source_dir/demo/app-logo.png" "$maker/icons/logo.png"
+"$linux/launcher-brand" "$linux/launcher.exe" "$work/odd.exe" --icon "$maker/icons/logo.png" \
+  --description "$odd" >/dev/null 2>&1
 cp "$source_dir/demo/app.ico" "$maker/icons/viewer.ico"
 "$linux/launcher-brand" "$linux/launcher.exe" "$work/viewer.exe" --icon "$maker/icons/viewer.ico" \
   --product-name "Vandrel Viewer" --description "Vandrel Viewer" --company "Corvenna Éditions" \
-  --copyright "© 2026 Corvenna Éditions" --version 2.1 >/dev/null
+  --copyright "© 2026 Corvenna Éditions" --trademarks "Vandrel is a trademark of Corvenna Éditions" \
+  --version 2.1 --product-version "2.1 beta 1" >/dev/null
 "$linux/launcher-brand" "$linux/launcher.exe" "$work/later.exe" --icon-from "$application" >/dev/null 2>&1
 "$linux/launcher-brand" --show "$work/later.exe" | grep '^Icon group' >"$work/later-icons.txt"
 # written FILE: which file the path names, and when it was written; branding
@@ -233,6 +237,9 @@ cmp "$copy" "$work/installed/bin/viewer.exe" && cmp "$build/stage/bin/viewer.ini
 "$linux/launcher-brand" --show "$copy" | tee "$work/show.txt"
 grep -qx "ProductName: Vandrel Viewer" "$work/show.txt" || fail "the copy is not the guide's product"
 grep -qx "Fixed file version: 2.1.0.0" "$work/show.txt" || fail "the guide's VERSION 2.1 is not 2.1.0.0"
+grep -qx "ProductVersion: 2.1 beta 1" "$work/show.txt" &&
+  grep -qx "LegalTrademarks: Vandrel is a trademark of Corvenna Éditions" "$work/show.txt" ||
+  fail "the guide's PRODUCT_VERSION and TRADEMARKS are not the copy's"
 cmake -DFILE="$copy" -P "$linux/sign.cmake" | tee "$work/sign.log"
 grep -qF "as 'Vandrel Viewer' (its ProductName)" "$work/sign.log" || fail "sign.cmake did not read the ProductName"
 if cmake -DFILE="$copy" -DLAUNCHER_BRAND="$work/absent" -P "$linux/sign.cmake" >"$work/sign.log" 2>&1; then
