@@ -8,6 +8,7 @@
 #include "brand/branded_resources.h"
 #include "brand/icon_png.h"
 #include "brand/pe_image.h"
+#include "brand/png_codec.h"
 #include "brand/show.h"
 #include "text/text.h"
 
@@ -22,7 +23,6 @@ constexpr std::size_t kLargestIconFile = std::size_t{64} << 20;
 constexpr std::size_t kLargestProgram = 0xFFFFFFFF;
 constexpr std::uint32_t kTemporaryNames = 100;
 constexpr std::string_view kIconFileStart("\0\0\1\0", 4);
-constexpr std::string_view kPngStart = "\x89PNG\r\n\x1a\n";
 // A file another process holds for a moment, as a virus scanner holds a new
 // one, is tried again after these pauses, doubling, for at most this long.
 constexpr std::uint32_t kFirstPause = 25;
@@ -106,7 +106,7 @@ std::variant<Icon, BrandFailure> IconFromLogo(const WideText& path, std::string_
 std::variant<Icon, BrandFailure> ReadIconFile(const WideText& path) {
   auto file = ReadInput(path, kLargestIconFile, kIconMissing, kIconTooLarge, kIconUnreadable);
   if (const auto* failure = std::get_if<BrandFailure>(&file)) return *failure;
-  if (std::get<Bytes>(file).starts_with(kPngStart)) return IconFromLogo(path, std::get<Bytes>(file));
+  if (std::get<Bytes>(file).starts_with(kPngSignature)) return IconFromLogo(path, std::get<Bytes>(file));
   auto parsed = ParseIconFile(std::get<Bytes>(file));
   if (const auto* problem = std::get_if<IconFileProblem>(&parsed)) {
     switch (*problem) {

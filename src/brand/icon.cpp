@@ -11,7 +11,6 @@ constexpr std::size_t kDirectoryHeaderSize = 6;
 constexpr std::size_t kFileEntrySize = 16;
 constexpr std::size_t kGroupEntrySize = 14;
 constexpr std::uint16_t kIconKind = 1;
-constexpr std::string_view kPngSignature = "\x89PNG\r\n\x1a\n";
 constexpr std::size_t kBitmapHeaderSize = 40;
 constexpr std::uint32_t kUncompressed = 0;  // BI_RGB
 constexpr std::uint32_t kBitFields = 3;     // BI_BITFIELDS: three colour masks follow the header

@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr std::string_view kPngSignature = "\x89PNG\r\n\x1a\n";
 // The signature, then the IHDR chunk's length and type, width, height, bit
 // depth and colour type.
 constexpr std::size_t kHeaderSize = 26;

@@ -11,6 +11,9 @@
 
 #include "brand/bytes.h"
 
+// The eight bytes every PNG image starts with.
+inline constexpr std::string_view kPngSignature = "\x89PNG\r\n\x1a\n";
+
 // The largest width or height decoded: far beyond any icon or logo, and small
 // enough that a hostile header cannot ask for more than 64 MiB of pixels.
 inline constexpr std::uint32_t kLargestPngSide = 4096;
